@@ -1,0 +1,16 @@
+#pragma once
+// The three things the rename logic asks of the operating system. The real
+// implementation lives in win/platform.cpp; unit tests link their own.
+
+// The process's raw command line, NUL-terminated, owned by the system
+// (GetCommandLineA).
+const char* PlatformCommandLine();
+
+// Fills buffer with the current directory and returns its length without the
+// NUL; when size is too small, fills nothing and returns the size it needs;
+// 0 on failure (GetCurrentDirectoryA).
+unsigned long PlatformCurrentDirectory(unsigned long size, char* buffer);
+
+// Renames existing to replacement; the outcome is deliberately not reported
+// (MoveFileA).
+void PlatformMoveFile(const char* existing, const char* replacement);

@@ -1,0 +1,40 @@
+#include "core/rename_target.h"
+
+#include "core/arguments.h"
+#include "core/platform.h"
+#include "util/path.h"
+
+namespace {
+
+// The run's one target, written by PrepareRename only.
+std::string g_directoryPrefix;
+std::string g_targetName;
+
+} // namespace
+
+RenamePrompt PrepareRename() {
+    const std::string path = Argument(1);
+    g_directoryPrefix = DirectoryPart(path);
+    g_targetName = FileNamePart(path);
+    if (g_directoryPrefix.empty()) {
+        g_directoryPrefix = CurrentDirectory();
+        if (!g_directoryPrefix.empty() && g_directoryPrefix.back() != '\\') g_directoryPrefix += '\\';
+    }
+    return {"Rename \"" + g_targetName + "\" to:", g_targetName, g_targetName.size()};
+}
+
+void CommitRename(const std::string& typed) {
+    const std::string existing = g_directoryPrefix + g_targetName;
+    if (typed.empty()) return;
+    const std::string replacement = g_directoryPrefix + typed;
+    PlatformMoveFile(existing.c_str(), replacement.c_str());
+}
+
+void ReleaseRenameTarget() {
+    std::string().swap(g_directoryPrefix);
+    std::string().swap(g_targetName);
+}
+
+const std::string& DirectoryPrefix() { return g_directoryPrefix; }
+
+const std::string& TargetName() { return g_targetName; }

@@ -1,0 +1,26 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+// What the dialog shows for the target.
+struct RenamePrompt {
+    std::string prompt;       // Rename "NAME" to:
+    std::string initialText;  // the target's current name
+    std::size_t selectionEnd; // selection 0..selectionEnd covers the name
+};
+
+// Sets the target from the first argument and says what to show.
+RenamePrompt PrepareRename();
+
+// Renames the target to typed, exactly as typed; an empty text renames
+// nothing.
+void CommitRename(const std::string& typed);
+
+// Frees the target state at shutdown.
+void ReleaseRenameTarget();
+
+// The directory holding the target, ending in a separator (or empty).
+const std::string& DirectoryPrefix();
+
+// The target's own name as the argument spells it (may be empty).
+const std::string& TargetName();

@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+// A stand-in for the operating system, linked into the unit tests in place
+// of win/platform.cpp.
+struct FakePlatform {
+    std::string commandLine;
+    // Successive reads of the current directory get these in turn, the last
+    // one repeating; an empty entry makes the read fail.
+    std::vector<std::string> directories;
+    int directoryReads = 0;
+    std::vector<std::pair<std::string, std::string>> moves;
+};
+
+// The fake's state, fresh after ResetFakePlatform.
+FakePlatform& Fake();
+void ResetFakePlatform();

@@ -1,0 +1,199 @@
+#include "core/rename_target.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/case_name.h"
+#include "tests/fake_platform.h"
+
+namespace {
+
+using Moves = std::vector<std::pair<std::string, std::string>>;
+
+struct RenameCase {
+    const char* name;
+    std::string line;
+    std::string directory; // current directory; empty: cannot be read
+    std::string typed;
+    std::string prefix;
+    std::string target;
+    std::string prompt;
+    Moves moves;
+};
+
+const RenameCase kCases[] = {
+    {"full path",
+     "prog C:\\dir\\a.txt",
+     "C:\\work",
+     "b.txt",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\b.txt"}}},
+    {"the prompt's words",
+     "prog \"C:\\My Files\\report.txt\"",
+     "",
+     "x",
+     "C:\\My Files\\",
+     "report.txt",
+     "Rename \"report.txt\" to:",
+     {{"C:\\My Files\\report.txt", "C:\\My Files\\x"}}},
+    {"relative name uses the current directory",
+     "prog a.txt",
+     "C:\\work",
+     "b.txt",
+     "C:\\work\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\work\\a.txt", "C:\\work\\b.txt"}}},
+    {"current directory at a root",
+     "prog a.txt",
+     "C:\\",
+     "b.txt",
+     "C:\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\a.txt", "C:\\b.txt"}}},
+    {"drive-relative name",
+     "prog C:a.txt",
+     "D:\\other",
+     "b.txt",
+     "C:",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:a.txt", "C:b.txt"}}},
+    {"path ending in a backslash",
+     "prog C:\\dir\\",
+     "C:\\work",
+     "x",
+     "C:\\dir\\",
+     "",
+     "Rename \"\" to:",
+     {{"C:\\dir\\", "C:\\dir\\x"}}},
+    {"unchanged name still renames",
+     "prog C:\\dir\\a.txt",
+     "",
+     "a.txt",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\a.txt"}}},
+    {"typed subdirectory",
+     "prog C:\\dir\\a.txt",
+     "",
+     "sub\\b.txt",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\sub\\b.txt"}}},
+    {"typed blanks are kept",
+     "prog C:\\dir\\a.txt",
+     "",
+     " b.txt ",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\ b.txt "}}},
+    {"typed wildcards and colons pass",
+     "prog C:\\dir\\a.txt",
+     "",
+     "*?:<>|",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\*?:<>|"}}},
+    {"empty text renames nothing",
+     "prog C:\\dir\\a.txt",
+     "",
+     "",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {}},
+    {"unreadable current directory",
+     "prog a.txt",
+     "",
+     "b.txt",
+     "",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"a.txt", "b.txt"}}},
+    {"no argument",
+     "prog",
+     "C:\\work",
+     "b",
+     "C:\\work\\",
+     "",
+     "Rename \"\" to:",
+     {{"C:\\work\\", "C:\\work\\b"}}},
+    {"only the first argument counts",
+     "prog C:\\d\\a D:\\e\\f",
+     "",
+     "b",
+     "C:\\d\\",
+     "a",
+     "Rename \"a\" to:",
+     {{"C:\\d\\a", "C:\\d\\b"}}},
+    {"upper-half bytes",
+     "prog C:\\d\\\xe9t\xe9",
+     "",
+     "\xe0",
+     "C:\\d\\",
+     "\xe9t\xe9",
+     "Rename \"\xe9t\xe9\" to:",
+     {{"C:\\d\\\xe9t\xe9", "C:\\d\\\xe0"}}},
+};
+
+class RenameTargetTest : public ::testing::TestWithParam<RenameCase> {
+  protected:
+    void SetUp() override {
+        ResetFakePlatform();
+        ReleaseRenameTarget();
+    }
+};
+
+TEST_P(RenameTargetTest, PreparesAndCommits) {
+    const RenameCase& c = GetParam();
+    Fake().commandLine = c.line;
+    Fake().directories = {c.directory};
+    const RenamePrompt shown = PrepareRename();
+    EXPECT_EQ(DirectoryPrefix(), c.prefix);
+    EXPECT_EQ(TargetName(), c.target);
+    EXPECT_EQ(shown.prompt, c.prompt);
+    EXPECT_EQ(shown.initialText, c.target);
+    EXPECT_EQ(shown.selectionEnd, c.target.size());
+    EXPECT_TRUE(Fake().moves.empty()) << "preparing must not rename";
+    CommitRename(c.typed);
+    EXPECT_EQ(Fake().moves, c.moves);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RenameTargetTest, ::testing::ValuesIn(kCases), CaseName<RenameCase>);
+
+TEST(RenameTargetStateTest, CurrentDirectoryIsReadOnlyWhenThePathHasNoDirectory) {
+    ResetFakePlatform();
+    Fake().commandLine = "prog C:\\dir\\a.txt";
+    Fake().directories = {"C:\\work"};
+    PrepareRename();
+    EXPECT_EQ(Fake().directoryReads, 0);
+}
+
+TEST(RenameTargetStateTest, SelectionCoversEveryByteOfAMultiByteName) {
+    ResetFakePlatform();
+    const std::string name = "\xe6\x97\xa5\xe6\x9c\xac\xf0\x9f\x98\x80.txt"; // 3 characters + .txt
+    Fake().commandLine = "prog \"C:\\d\\" + name + "\"";
+    EXPECT_EQ(PrepareRename().selectionEnd, name.size());
+}
+
+TEST(RenameTargetStateTest, ReleaseEmptiesTheState) {
+    ResetFakePlatform();
+    Fake().commandLine = "prog C:\\dir\\a.txt";
+    PrepareRename();
+    ReleaseRenameTarget();
+    EXPECT_EQ(DirectoryPrefix(), "");
+    EXPECT_EQ(TargetName(), "");
+}
+
+} // namespace

@@ -1,0 +1,73 @@
+#include "win/dialog.h"
+
+#include "core/rename_target.h"
+#include "res/resource.h"
+#include "util/window_text.h"
+#include "win/shutdown.h"
+
+namespace {
+
+// Shows the prompt and the name, all of it selected, with the focus on it.
+INT_PTR OnInitDialog(HWND dialog, UINT, WPARAM, LPARAM) {
+    const RenamePrompt shown = PrepareRename();
+    SetDlgItemTextA(dialog, IDC_PROMPT, shown.prompt.c_str());
+    SetDlgItemTextA(dialog, IDC_NEW_NAME, shown.initialText.c_str());
+    HWND edit = GetDlgItem(dialog, IDC_NEW_NAME);
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, static_cast<LPARAM>(shown.selectionEnd));
+    return 0; // the focus is set; the dialog manager must not move it
+}
+
+// Every way out ends here, with the result 0.
+INT_PTR OnClose(HWND dialog, UINT, WPARAM, LPARAM) {
+    EndDialog(dialog, 0);
+    return 1;
+}
+
+// Renames to the field's text, then closes.
+INT_PTR OnOk(HWND dialog, UINT, WPARAM, LPARAM) {
+    CommitRename(WindowText(GetDlgItem(dialog, IDC_NEW_NAME)));
+    return SendMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+// Closes without renaming.
+INT_PTR OnCancel(HWND dialog, UINT, WPARAM, LPARAM) { return SendMessageA(dialog, WM_CLOSE, 0, 0); }
+
+// Acts on OK and Cancel only; control notifications are ignored.
+INT_PTR OnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) != 0) return 0;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        return OnOk(dialog, message, wParam, lParam);
+    case IDCANCEL:
+        return OnCancel(dialog, message, wParam, lParam);
+    default:
+        return 0;
+    }
+}
+
+INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        return OnClose(dialog, message, wParam, lParam);
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog, message, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommand(dialog, message, wParam, lParam);
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// No C++ exception may unwind into the system's dialog code. Memory
+// exhaustion never throws (the new-handler ends the process), so anything
+// caught here is a failure to allocate in another guise.
+INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Dispatch(dialog, message, wParam, lParam);
+    } catch (...) {
+        ExitOutOfMemory();
+    }
+}

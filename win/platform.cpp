@@ -1,0 +1,12 @@
+// The rename logic's platform calls, on the Win32 ANSI entry points.
+#include <windows.h>
+
+#include "core/platform.h"
+
+const char* PlatformCommandLine() { return GetCommandLineA(); }
+
+unsigned long PlatformCurrentDirectory(unsigned long size, char* buffer) {
+    return GetCurrentDirectoryA(size, buffer);
+}
+
+void PlatformMoveFile(const char* existing, const char* replacement) { MoveFileA(existing, replacement); }

@@ -1,0 +1,8 @@
+#pragma once
+
+// Releases the target state and ends the process with status 0.
+[[noreturn]] void Shutdown();
+
+// Releases the target state and ends the process with status 203, showing
+// nothing; installed as the new-handler.
+[[noreturn]] void ExitOutOfMemory();
