@@ -1,0 +1,456 @@
+#!/usr/bin/env python3
+"""End-to-end tests of plintor-rename.exe: the real executable under Wine on a
+virtual X display with a window manager, started with exact raw command
+lines, read through a Windows-side probe and driven with real key presses
+and mouse clicks.
+
+usage: e2e.py BUILD-DIR start        start Xvfb, openbox and the wineserver
+       e2e.py BUILD-DIR stop         stop them
+       e2e.py BUILD-DIR run CASE     run one case
+       e2e.py BUILD-DIR list         list the cases
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+WINE_ENV = os.path.join(ROOT, "scripts", "wine-env")
+CAPTION = "Plintor Rename"
+TOOL = b'"C:\\Program Files\\Plintor\\plintor-rename.exe"'
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_equal(actual, expected, what):
+    check(actual == expected, f"{what}: expected {expected!r}, got {actual!r}")
+
+
+def windows_path(path):
+    """Wine's drive Z: is the Unix root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_environment():
+    """The environment that scripts/wine-env sets up, as a dict."""
+    out = subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && env -0'], stdout=subprocess.PIPE,
+                         stdin=subprocess.DEVNULL, check=True).stdout
+    return dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
+
+
+def wine_command(env):
+    return [env.get("WINE", "/usr/lib/wine/wine64")]
+
+
+class Session:
+    """The display, window manager and wineserver shared by all cases."""
+
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.state_dir = os.path.join(self.build, "e2e")
+        self.state_file = os.path.join(self.state_dir, "session.json")
+
+    def start(self):
+        self.stop()
+        os.makedirs(self.state_dir, exist_ok=True)
+        display = free_display()
+        devnull = subprocess.DEVNULL
+        xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdin=devnull, stdout=devnull, stderr=devnull, start_new_session=True)
+        env = dict(os.environ, DISPLAY=f":{display}")
+        wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, stdout=devnull, stderr=devnull).returncode == 0,
+                 10, "Xvfb did not start")
+        wm = subprocess.Popen(["openbox"], env=env, stdin=devnull, stdout=devnull, stderr=devnull,
+                              start_new_session=True)
+        wait_for(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
+                                        stdout=subprocess.PIPE, stderr=devnull).stdout.find(b"window id") >= 0,
+                 10, "openbox did not start")
+        with open(self.state_file, "w") as f:
+            json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
+        # A fresh wineserver whose helpers all see this display.
+        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k; wine_ready'], env=env,
+                       stdin=devnull, stdout=devnull, stderr=devnull, timeout=180)
+
+    def stop(self):
+        devnull = subprocess.DEVNULL
+        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k'], stdin=devnull, stdout=devnull,
+                       stderr=devnull, timeout=60)
+        if os.path.exists(self.state_file):
+            with open(self.state_file) as f:
+                for pid in json.load(f)["pids"]:
+                    try:
+                        os.kill(pid, signal.SIGTERM)
+                    except ProcessLookupError:
+                        pass
+            os.remove(self.state_file)
+
+    def display(self):
+        with open(self.state_file) as f:
+            return json.load(f)["display"]
+
+
+def free_display():
+    for number in range(90, 200):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            return number
+    raise Failure("no free X display number")
+
+
+def wait_for(predicate, seconds, message):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if predicate():
+            return
+        time.sleep(0.05)
+    raise Failure(message)
+
+
+class Run:
+    """One start of the tool in a folder of its own."""
+
+    def __init__(self, session):
+        self.build = session.build
+        self.env = dict(wine_environment(), DISPLAY=session.display())
+        self.dir = tempfile.mkdtemp(prefix="case-", dir=session.state_dir)
+        self.work = os.path.join(self.dir, "work")
+        os.mkdir(self.work)
+        self.launcher = None
+
+    def close(self):
+        if self.launcher and self.launcher.poll() is None:
+            self.launcher.kill()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, *names):
+        return os.path.join(self.work, *names)
+
+    def make(self, name, content=b"content\n"):
+        path = self.path(name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def listing(self):
+        result = {}
+        for top, dirs, files in os.walk(self.work):
+            for name in files:
+                with open(os.path.join(top, name), "rb") as f:
+                    result[os.path.relpath(os.path.join(top, name), self.work)] = f.read()
+            for name in dirs:
+                result[os.path.relpath(os.path.join(top, name), self.work) + "/"] = None
+        return result
+
+    def wine(self, *args, **kwargs):
+        log = open(os.path.join(self.dir, "wine.log"), "ab")
+        return subprocess.Popen(wine_command(self.env) + list(args), env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=log, stderr=log, **kwargs)
+
+    def start(self, line, cwd=None):
+        """Starts the tool with exactly these command-line bytes."""
+        line_file = os.path.join(self.dir, "line")
+        with open(line_file, "wb") as f:
+            f.write(line)
+        self.result_file = os.path.join(self.dir, "result")
+        args = [os.path.join(self.build, "tests", "e2e", "launcher.exe"),
+                windows_path(os.path.join(self.build, "plintor-rename.exe")), windows_path(line_file),
+                windows_path(self.result_file)]
+        if cwd:
+            args.append(windows_path(cwd))
+        self.launcher = self.wine(*args)
+
+    def dialog(self):
+        """What the probe reads of the open dialog."""
+        out = os.path.join(self.dir, "probe")
+        if os.path.exists(out):
+            os.remove(out)
+        self.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "dialog", windows_path(out)).wait(60)
+        facts = {}
+        with open(out, "rb") as f:
+            for line in f.read().split(b"\n"):
+                if line:
+                    key, _, value = line.partition(b" ")
+                    facts[key.decode()] = value
+        check(facts.get("ready") == b"1", f"the dialog did not open ready to type: {facts}")
+        return facts
+
+    def finish(self):
+        """Waits for the tool to end; returns (exit status, windows shown)."""
+        check(self.launcher.wait(90) == 0, "the launcher failed")
+        with open(self.result_file) as f:
+            facts = dict(line.split() for line in f if line.strip())
+        return facts["status"], int(facts["windows"])
+
+    def x(self, *args):
+        subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=30, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL)
+
+    def x_window(self):
+        out = subprocess.run(["xdotool", "search", "--sync", "--name", f"^{CAPTION}$"], env=self.env,
+                             stdout=subprocess.PIPE, timeout=30, check=True).stdout.split()
+        check(len(out) == 1, f"expected one dialog window, found {len(out)}")
+        return out[0].decode()
+
+    def activate(self):
+        self.x("windowactivate", "--sync", self.x_window())
+
+    def keys(self, *keys):
+        self.activate()
+        self.x("key", "--delay", "30", *keys)
+
+    def type(self, text):
+        self.activate()
+        self.x("type", "--delay", "30", text)
+
+    def click(self, rect):
+        left, top, right, bottom = (int(v) for v in rect.split())
+        self.x("mousemove", "--sync", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
+
+    def click_close_button(self):
+        """Clicks the close button that the window manager draws at the title bar's right end."""
+        window = self.x_window()
+        # xwininfo, not xdotool: the latter misplaces reparented windows.
+        info = subprocess.run(["xwininfo", "-id", window], env=self.env, stdout=subprocess.PIPE,
+                              check=True).stdout.decode()
+        g = {}
+        for line in info.splitlines():
+            key, _, value = line.strip().partition(":")
+            g[key] = value.strip()
+        extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], env=self.env,
+                                 stdout=subprocess.PIPE, check=True).stdout.decode()
+        left, right, top, bottom = (int(v) for v in extents.split("=")[1].split(","))
+        x = int(g["Absolute upper-left X"]) + int(g["Width"]) + right - 12
+        y = int(g["Absolute upper-left Y"]) - top // 2
+        self.x("mousemove", "--sync", str(x), str(y), "click", "1")
+
+
+def tool_line(*arguments):
+    return b" ".join([TOOL, *arguments])
+
+
+def quoted(path):
+    return b'"' + windows_path(path).encode("cp1252") + b'"'
+
+
+def expect_unchanged(run, before, status):
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), before, "files")
+
+
+# The cases. Each gets a fresh Run and says what it proves.
+
+def case_opens_quoted_path_with_blanks(run):
+    """The dialog as it opens for a quoted path with blanks; Esc then leaves it."""
+    target = run.make("my files/report 2024.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    d = run.dialog()
+    expect_equal(d["caption"], b"Plintor Rename", "caption")
+    expect_equal(d["prompt"], b'Rename "report 2024.txt" to:', "prompt")
+    expect_equal(d["edit"], b"report 2024.txt", "edit text")
+    expect_equal(d["selection"], b"0 15", "selection")
+    expect_equal(d["focus"], b"201", "focused control")
+    run.keys("Escape")
+    status, windows = run.finish()
+    expect_equal(windows, 1, "windows shown")
+    expect_unchanged(run, before, status)
+
+
+def renames_with(confirm):
+    def case(run):
+        target = run.make("report.txt", b"keep me\n")
+        run.make("other.txt", b"other\n")
+        run.start(tool_line(quoted(target)))
+        d = run.dialog()
+        run.type("renamed file.txt")
+        expect_equal(run.dialog()["edit"], b"renamed file.txt", "typed text replaces the selected name")
+        confirm(run, d)
+        status, _ = run.finish()
+        expect_equal(status, "0", "exit status")
+        expect_equal(run.listing(), {"renamed file.txt": b"keep me\n", "other.txt": b"other\n"}, "files")
+    return case
+
+
+case_ok_button_renames = renames_with(lambda run, d: run.click(d["ok"]))
+case_ok_button_renames.__doc__ = "Typing a new name and clicking OK renames on disk."
+case_enter_renames = renames_with(lambda run, d: run.keys("Return"))
+case_enter_renames.__doc__ = "Typing a new name and pressing Enter renames on disk."
+
+
+def leaves_with(close):
+    def case(run):
+        target = run.make("report.txt")
+        before = run.listing()
+        run.start(tool_line(quoted(target)))
+        d = run.dialog()
+        run.type("renamed.txt")
+        close(run, d)
+        status, _ = run.finish()
+        expect_unchanged(run, before, status)
+    return case
+
+
+case_cancel_button_leaves = leaves_with(lambda run, d: run.click(d["cancel"]))
+case_cancel_button_leaves.__doc__ = "Cancel renames nothing, even after typing."
+case_escape_leaves = leaves_with(lambda run, d: run.keys("Escape"))
+case_escape_leaves.__doc__ = "Esc renames nothing."
+case_close_button_leaves = leaves_with(lambda run, d: run.click_close_button())
+case_close_button_leaves.__doc__ = "The title bar's close button renames nothing."
+case_alt_f4_leaves = leaves_with(lambda run, d: run.keys("alt+F4"))
+case_alt_f4_leaves.__doc__ = "Alt+F4 renames nothing."
+
+
+def case_emptied_field_renames_nothing(run):
+    """Clearing the field and pressing Enter renames nothing."""
+    target = run.make("report.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.keys("BackSpace")
+    expect_equal(run.dialog()["edit"], b"", "edit text after BackSpace")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def case_unchanged_name_closes(run):
+    """Enter on the name as shown closes the dialog and keeps the file."""
+    target = run.make("report.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def no_window(line):
+    def case(run):
+        run.make("report.txt")
+        before = run.listing()
+        run.start(line, cwd=run.work)
+        status, windows = run.finish()
+        expect_equal(windows, 0, "windows shown")
+        expect_unchanged(run, before, status)
+    return case
+
+
+case_no_argument = no_window(TOOL)
+case_no_argument.__doc__ = "Without an argument: no window, status 0."
+case_only_blanks_after_the_name = no_window(TOOL + b" \t  ")
+case_only_blanks_after_the_name.__doc__ = "Blanks after the program's name are no argument."
+case_only_empty_quoted_argument = no_window(TOOL + b' ""')
+case_only_empty_quoted_argument.__doc__ = "An empty quoted argument is no argument."
+
+
+def case_failed_rename_loses_nothing(run):
+    """Renaming onto an existing name fails silently: status 0, both files intact."""
+    target = run.make("a.txt", b"first\n")
+    run.make("b.txt", b"second\n")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("b.txt")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def case_relative_path_uses_current_directory(run):
+    """A bare name is renamed within the current directory."""
+    run.make("report.txt", b"data\n")
+    run.start(tool_line(b"report.txt"), cwd=run.work)
+    d = run.dialog()
+    expect_equal(d["prompt"], b'Rename "report.txt" to:', "prompt")
+    run.type("done.txt")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), {"done.txt": b"data\n"}, "files")
+
+
+def case_further_arguments_ignored(run):
+    """Only the first argument is the target; the rest change nothing."""
+    target = run.make("first.txt", b"1\n")
+    other = run.make("second.txt", b"2\n")
+    run.start(tool_line(quoted(target), quoted(other), b"/x"))
+    expect_equal(run.dialog()["edit"], b"first.txt", "edit text")
+    run.type("third.txt")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), {"third.txt": b"1\n", "second.txt": b"2\n"}, "files")
+
+
+def case_quoted_run_inside_a_token(run):
+    """A quoted run inside a token, no escape before a double quote, upper-half bytes."""
+    run.make("caf\u00e9 menu/list.txt", b"x\n")
+    folder = windows_path(run.path("caf\u00e9 menu")).encode("cp1252")
+    head, _, tail = folder.rpartition(b"\\")
+    run.start(TOOL + b" " + head + b'\\"' + tail + b'"\\list.txt')
+    d = run.dialog()
+    expect_equal(d["edit"], b"list.txt", "edit text")
+    run.type("new.txt")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), {"caf\u00e9 menu/": None, "caf\u00e9 menu/new.txt": b"x\n"}, "files")
+
+
+def case_directory_is_renamed(run):
+    """A path naming a directory renames the directory with its contents."""
+    run.make("old dir/inner.txt", b"in\n")
+    run.start(tool_line(quoted(run.path("old dir"))))
+    run.dialog()
+    run.type("new dir")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), {"new dir/": None, "new dir/inner.txt": b"in\n"}, "files")
+
+
+CASES = {name[len("case_"):]: value for name, value in globals().items() if name.startswith("case_")}
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    session = Session(sys.argv[1])
+    command = sys.argv[2]
+    if command == "start":
+        session.start()
+    elif command == "stop":
+        session.stop()
+    elif command == "list":
+        print("\n".join(CASES))
+    elif command == "run" and len(sys.argv) == 4 and sys.argv[3] in CASES:
+        case = CASES[sys.argv[3]]
+        print(f"{sys.argv[3]}: {case.__doc__}")
+        run = Run(session)
+        try:
+            case(run)
+        except Failure as failure:
+            print(f"FAILED: {failure}")
+            return 1
+        finally:
+            run.close()
+        print("passed")
+    else:
+        sys.exit(__doc__)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
