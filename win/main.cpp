@@ -20,6 +20,14 @@ constexpr UINT kOutOfMemoryStatus = 203;
 
 } // namespace
 
+// Replaces libstdc++'s default terminate handler, which would describe the
+// exception on a console this program does not have and pulls in the symbol
+// demangler, a quarter of the executable. An exception can only escape here
+// from a failed allocation.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { ExitOutOfMemory(); }
+} // namespace __gnu_cxx
+
 void Shutdown() { ExitWith(0); }
 
 void ExitOutOfMemory() { ExitWith(kOutOfMemoryStatus); }

@@ -8,6 +8,7 @@ usage: e2e.py BUILD-DIR start        start Xvfb, openbox and the wineserver
        e2e.py BUILD-DIR stop         stop them
        e2e.py BUILD-DIR run CASE     run one case
        e2e.py BUILD-DIR list         list the cases
+       e2e.py BUILD-DIR display      print the started session's display
 """
 import json
 import os
@@ -433,6 +434,8 @@ def main():
         session.start()
     elif command == "stop":
         session.stop()
+    elif command == "display":
+        print(session.display())
     elif command == "list":
         print("\n".join(CASES))
     elif command == "run" and len(sys.argv) == 4 and sys.argv[3] in CASES:
