@@ -34,7 +34,8 @@ struct Reader {
 
     uint32_t Number(std::size_t size) {
         uint32_t value = 0;
-        for (std::size_t i = 0; i < size && at + i < bytes.size(); ++i) value |= uint32_t{bytes[at + i]} << (8 * i);
+        for (std::size_t i = 0; i < size && at + i < bytes.size(); ++i)
+            value |= uint32_t{bytes[at + i]} << (8 * i);
         at += size;
         return value;
     }
@@ -44,7 +45,8 @@ struct Reader {
     // A zero-terminated UTF-16 string; ASCII is all a template here holds.
     std::string Text() {
         std::string text;
-        for (uint16_t c = Word(); c != 0 && at <= bytes.size(); c = Word()) text += static_cast<char>(c);
+        for (uint16_t c = Word(); c != 0 && at <= bytes.size(); c = Word())
+            text += static_cast<char>(c);
         return text;
     }
     // sz_Or_Ord: an ordinal as "#N", or a string.
@@ -69,7 +71,8 @@ struct Control {
 TEST(ResourceTest, DialogTemplateMatchesTheLayout) {
     Module module;
     ASSERT_NE(module.handle, nullptr);
-    const std::vector<unsigned char> bytes = ResourceBytes(module.handle, RT_DIALOG, MAKEINTRESOURCEA(102), kRussian);
+    const std::vector<unsigned char> bytes =
+        ResourceBytes(module.handle, RT_DIALOG, MAKEINTRESOURCEA(102), kRussian);
     ASSERT_FALSE(bytes.empty()) << "dialog 102 in language 0x0419";
     Reader r{bytes};
     EXPECT_EQ(r.Word(), 1) << "version";
@@ -118,7 +121,8 @@ TEST(ResourceTest, DialogTemplateMatchesTheLayout) {
 TEST(ResourceTest, IconIsOne32By32SixteenColourImage) {
     Module module;
     ASSERT_NE(module.handle, nullptr);
-    const std::vector<unsigned char> group = ResourceBytes(module.handle, RT_GROUP_ICON, "MAINICON", kRussian);
+    const std::vector<unsigned char> group =
+        ResourceBytes(module.handle, RT_GROUP_ICON, "MAINICON", kRussian);
     ASSERT_EQ(group.size(), 6u + 14u) << "one entry";
     Reader g{group};
     EXPECT_EQ(g.Word(), 0);
@@ -133,7 +137,8 @@ TEST(ResourceTest, IconIsOne32By32SixteenColourImage) {
     const uint32_t imageBytes = g.Dword();
     EXPECT_EQ(g.Word(), 1) << "icon id";
 
-    const std::vector<unsigned char> image = ResourceBytes(module.handle, RT_ICON, MAKEINTRESOURCEA(1), kRussian);
+    const std::vector<unsigned char> image =
+        ResourceBytes(module.handle, RT_ICON, MAKEINTRESOURCEA(1), kRussian);
     // Header, 16-entry palette, 4-bit colour rows, 1-bit mask rows.
     ASSERT_EQ(image.size(), 40u + 16 * 4 + 32 * 16 + 32 * 4);
     EXPECT_EQ(image.size(), imageBytes);
@@ -184,6 +189,41 @@ TEST(ResourceTest, NoMenuStringTableOrVersion) {
         EXPECT_NE(type, reinterpret_cast<uintptr_t>(RT_VERSION));
     }
     EXPECT_GE(types.size(), 3u) << "icon, dialog, icon group";
+}
+
+} // namespace
+
+namespace {
+
+BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR context) {
+    ++*reinterpret_cast<int*>(context);
+    return TRUE;
+}
+
+TEST(ResourceTest, OneManifestDeclaringStylesDpiAndUtf8) {
+    Module module;
+    ASSERT_NE(module.handle, nullptr);
+    int manifests = 0;
+    EnumResourceNamesA(module.handle, RT_MANIFEST, CountName, reinterpret_cast<LONG_PTR>(&manifests));
+    EXPECT_EQ(manifests, 1) << "ours only, not the toolchain's as well";
+    const std::vector<unsigned char> bytes =
+        ResourceBytes(module.handle, RT_MANIFEST, MAKEINTRESOURCEA(1), 0);
+    ASSERT_FALSE(bytes.empty()) << "manifest 1, language neutral";
+    const std::string manifest(bytes.begin(), bytes.end());
+    const char* required[] = {
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+        "publicKeyToken=\"6595b64144ccf1df\"",
+        "<requestedExecutionLevel level=\"asInvoker\"",
+        "WindowsSettings\">true/PM</dpiAware>",
+        "WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>",
+        "WindowsSettings\">UTF-8</activeCodePage>",
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // Windows 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // Windows 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // Windows 10 and 11
+    };
+    for (const char* element : required)
+        EXPECT_NE(manifest.find(element), std::string::npos) << element;
 }
 
 } // namespace

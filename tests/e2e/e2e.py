@@ -23,6 +23,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 WINE_ENV = os.path.join(ROOT, "scripts", "wine-env")
 CAPTION = "Plintor Rename"
+# Characters beyond the US keyboard that cases type. They get keys of their
+# own before Wine starts: xdotool would otherwise remap keys while typing,
+# and Wine misreads keys typed right after a remapping.
+EXTRA_KEYS = "\u30c6\u30b9\u30c8\u00e9"
 TOOL = b'"C:\\Program Files\\Plintor\\plintor-rename.exe"'
 
 
@@ -78,6 +82,7 @@ class Session:
         wait_for(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
                                         stdout=subprocess.PIPE, stderr=devnull).stdout.find(b"window id") >= 0,
                  10, "openbox did not start")
+        map_extra_keys(env)
         with open(self.state_file, "w") as f:
             json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
         # A fresh wineserver whose helpers all see this display.
@@ -100,6 +105,16 @@ class Session:
     def display(self):
         with open(self.state_file) as f:
             return json.load(f)["display"]
+
+
+def map_extra_keys(env):
+    keymap = subprocess.run(["xmodmap", "-pke"], env=env, stdout=subprocess.PIPE, check=True).stdout.decode()
+    unused = [line.split()[1] for line in keymap.splitlines() if len(line.split()) == 3]
+    check(len(unused) >= len(EXTRA_KEYS), "not enough unused key codes")
+    expressions = []
+    for code, char in zip(unused, EXTRA_KEYS):
+        expressions += ["-e", f"keycode {code} = U{ord(char):04X}"]
+    subprocess.run(["xmodmap", *expressions], env=env, check=True)
 
 
 def free_display():
@@ -159,14 +174,15 @@ class Run:
         return subprocess.Popen(wine_command(self.env) + list(args), env=self.env, stdin=subprocess.DEVNULL,
                                 stdout=log, stderr=log, **kwargs)
 
-    def start(self, line, cwd=None):
-        """Starts the tool with exactly these command-line bytes."""
+    def start(self, line, cwd=None, utf8=False):
+        """Starts the tool with exactly these command-line bytes (UTF-8 ones
+        through the wide entry point when utf8 is set)."""
         line_file = os.path.join(self.dir, "line")
         with open(line_file, "wb") as f:
             f.write(line)
         self.result_file = os.path.join(self.dir, "result")
-        args = [os.path.join(self.build, "tests", "e2e", "launcher.exe"),
-                windows_path(os.path.join(self.build, "plintor-rename.exe")), windows_path(line_file),
+        args = [os.path.join(self.build, "tests", "e2e", "launcher.exe")] + (["--utf8"] if utf8 else [])
+        args += [windows_path(os.path.join(self.build, "plintor-rename.exe")), windows_path(line_file),
                 windows_path(self.result_file)]
         if cwd:
             args.append(windows_path(cwd))
@@ -186,6 +202,15 @@ class Run:
                     facts[key.decode()] = value
         check(facts.get("ready") == b"1", f"the dialog did not open ready to type: {facts}")
         return facts
+
+    def paste(self, text):
+        """Puts text on the clipboard and pastes it with Ctrl+V."""
+        clip = os.path.join(self.dir, "clip")
+        with open(clip, "wb") as f:
+            f.write(text.encode())
+        probe = self.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "clip", windows_path(clip))
+        check(probe.wait(60) == 0, "could not fill the clipboard")
+        self.keys("ctrl+v")
 
     def finish(self):
         """Waits for the tool to end; returns (exit status, windows shown)."""
@@ -212,6 +237,8 @@ class Run:
         self.x("key", "--delay", "30", *keys)
 
     def type(self, text):
+        missing = {c for c in text if ord(c) > 127 and c not in EXTRA_KEYS}
+        check(not missing, f"add {''.join(sorted(missing))!r} to EXTRA_KEYS")
         self.activate()
         self.x("type", "--delay", "30", text)
 
@@ -420,6 +447,54 @@ def case_directory_is_renamed(run):
     status, _ = run.finish()
     expect_equal(status, "0", "exit status")
     expect_equal(run.listing(), {"new dir/": None, "new dir/inner.txt": b"in\n"}, "files")
+
+
+def utf16_length(text):
+    return len(text.encode("utf-16-le")) // 2
+
+
+def case_name_outside_the_code_page_pasted(run):
+    """Japanese and emoji: shown whole, wholly selected, renamed to a pasted name."""
+    name = "\u65e5\u672c\u8a9e\u306e\u30e1\u30e2\U0001F600.txt"
+    new = "\u5831\u544a\u66f8\U0001F389 v2.txt"
+    run.make(name, b"memo\n")
+    run.start(TOOL + b' "' + windows_path(run.path(name)).encode() + b'"', utf8=True)
+    d = run.dialog()
+    expect_equal(d["prompt"].decode(), f'Rename "{name}" to:', "prompt")
+    expect_equal(d["edit"].decode(), name, "edit text")
+    expect_equal(d["selection"].decode(), f"0 {utf16_length(name)}", "selection covers the whole name")
+    run.paste(new)
+    expect_equal(run.dialog()["edit"].decode(), new, "pasted text replaces the selected name")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), {new: b"memo\n"}, "files")
+
+
+def case_name_outside_the_code_page_typed(run):
+    """A name typed with characters outside code page 1252."""
+    run.make("plain.txt", b"p\n")
+    new = "\u30c6\u30b9\u30c8 \u00e9t\u00e9.txt"
+    run.start(tool_line(quoted(run.path("plain.txt"))))
+    run.dialog()
+    run.type(new)
+    expect_equal(run.dialog()["edit"].decode(), new, "typed text")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), {new: b"p\n"}, "files")
+
+
+def case_controls_are_themed(run):
+    """The process runs with the version 6 common controls (visual styles),
+    which only a manifest's activation context loads."""
+    run.make("a.txt")
+    run.start(tool_line(quoted(run.path("a.txt"))))
+    modules = run.dialog()["modules"].decode().lower().split(";")
+    check(any("common-controls" in m and "_6." in m and m.endswith("comctl32.dll") for m in modules),
+          f"no version 6 comctl32.dll among {modules}")
+    run.keys("Escape")
+    expect_equal(run.finish()[0], "0", "exit status")
 
 
 CASES = {name[len("case_"):]: value for name, value in globals().items() if name.startswith("case_")}

@@ -1,7 +1,9 @@
 // Starts a program with a command line taken byte for byte from a file (wine64
 // would re-quote arguments), waits for it and records how it ended.
 //
-// usage: launcher PROGRAM LINE-FILE RESULT-FILE [DIRECTORY]
+// usage: launcher [--utf8] PROGRAM LINE-FILE RESULT-FILE [DIRECTORY]
+// With --utf8 the line is UTF-8 and is passed through the wide entry point,
+// so that it reaches the program whole whatever this process's code page.
 // RESULT-FILE gets "status N" (or "status timeout") and "windows N", the
 // most visible top-level windows the program had at once.
 #include <windows.h>
@@ -37,16 +39,41 @@ int VisibleWindows(DWORD process) {
 
 } // namespace
 
+std::wstring Wide(const std::string& utf8) {
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], units);
+    return text;
+}
+
+bool Start(bool utf8, const char* program, std::string line, const char* directory,
+           PROCESS_INFORMATION* process) {
+    if (!utf8) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        return CreateProcessA(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
+                              process);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring wideLine = Wide(line);
+    const std::wstring wideProgram = Wide(program);
+    const std::wstring wideDirectory = directory ? Wide(directory) : std::wstring();
+    return CreateProcessW(wideProgram.c_str(), &wideLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          directory ? wideDirectory.c_str() : nullptr, &startup, process);
+}
+
 int main(int argc, char** argv) {
+    const bool utf8 = argc > 1 && std::string(argv[1]) == "--utf8";
+    if (utf8) {
+        --argc;
+        ++argv;
+    }
     if (argc < 4) return 2;
     std::ifstream lineFile(argv[2], std::ios::binary);
     std::string line((std::istreambuf_iterator<char>(lineFile)), std::istreambuf_iterator<char>());
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(argv[1], &line[0], nullptr, nullptr, FALSE, 0, nullptr, argc > 4 ? argv[4] : nullptr,
-                        &startup, &process))
-        return 3;
+    if (!Start(utf8, argv[1], line, argc > 4 ? argv[4] : nullptr, &process)) return 3;
     int mostWindows = 0;
     bool timedOut = false;
     const ULONGLONG deadline = GetTickCount64() + kLimitMs;

@@ -1,10 +1,14 @@
 // Reads the rename dialog of another process, for the end-to-end tests.
 //
 // usage: probe dialog OUT-FILE
-// Waits until the dialog is visible with its edit control present and
-// focused (or a time limit passes), then writes one "key value" line per
-// fact to OUT-FILE; texts are written as raw bytes.
+//   Waits until the dialog is visible with its edit control present and
+//   focused (or a time limit passes), then writes one "key value" line per
+//   fact to OUT-FILE; texts in UTF-8.
+// usage: probe clip TEXT-FILE
+//   Puts the UTF-8 text of TEXT-FILE on the clipboard.
 #include <windows.h>
+
+#include <psapi.h> // after windows.h, which it needs
 
 #include <cstdio>
 #include <string>
@@ -16,13 +20,45 @@ constexpr int kEditId = 201;
 constexpr int kPromptId = 100;
 constexpr DWORD kLimitMs = 20000;
 
-// A control's text, asked of its own process: GetWindowTextA would not.
-std::string ControlText(HWND control) {
-    const LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+std::string Utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr,
+                        nullptr);
+    return bytes;
+}
+
+// A window's text in UTF-8, whatever the code pages of the two processes;
+// asked of the window itself, since GetWindowText would not ask another
+// process's control.
+std::string WindowTextUtf8(HWND window) {
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(static_cast<std::size_t>(copied));
-    return text;
+    return Utf8(text);
+}
+
+// The files of every module loaded in a window's process, ';'-separated:
+// the version 6 common controls show there only under a manifest.
+std::string ProcessModules(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return "?";
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    std::string list;
+    if (EnumProcessModules(process, modules, sizeof modules, &bytes)) {
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            wchar_t path[MAX_PATH] = L"";
+            const DWORD length = GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+            list += Utf8(std::wstring(path, length)) + ";";
+        }
+    }
+    CloseHandle(process);
+    return list;
 }
 
 HWND FocusOf(HWND dialog) {
@@ -59,16 +95,15 @@ int Dialog(const char* outPath) {
         HWND edit = GetDlgItem(dialog, kEditId);
         const DWORD selection = static_cast<DWORD>(SendMessageA(edit, EM_GETSEL, 0, 0));
         HWND focus = FocusOf(dialog);
-        char caption[256] = "";
-        GetWindowTextA(dialog, caption, sizeof caption);
-        std::fprintf(out, "caption %s\n", caption);
-        std::fprintf(out, "prompt %s\n", ControlText(GetDlgItem(dialog, kPromptId)).c_str());
-        std::fprintf(out, "edit %s\n", ControlText(edit).c_str());
+        std::fprintf(out, "caption %s\n", WindowTextUtf8(dialog).c_str());
+        std::fprintf(out, "prompt %s\n", WindowTextUtf8(GetDlgItem(dialog, kPromptId)).c_str());
+        std::fprintf(out, "edit %s\n", WindowTextUtf8(edit).c_str());
         std::fprintf(out, "selection %u %u\n", LOWORD(selection), HIWORD(selection));
         std::fprintf(out, "focus %d\n", focus ? GetDlgCtrlID(focus) : 0);
         WriteRect(out, "dialog", dialog);
         WriteRect(out, "ok", GetDlgItem(dialog, IDOK));
         WriteRect(out, "cancel", GetDlgItem(dialog, IDCANCEL));
+        std::fprintf(out, "modules %s\n", ProcessModules(dialog).c_str());
     }
     std::fclose(out);
     return 0;
@@ -76,7 +111,30 @@ int Dialog(const char* outPath) {
 
 } // namespace
 
+// Puts the UTF-8 text of a file on the clipboard, for pasting.
+int Clip(const char* textPath) {
+    FILE* in = std::fopen(textPath, "rb");
+    if (!in) return 4;
+    std::string bytes;
+    for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in))
+        bytes += static_cast<char>(c);
+    std::fclose(in);
+    const int units =
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (static_cast<std::size_t>(units) + 1) * sizeof(wchar_t));
+    auto* text = static_cast<wchar_t*>(GlobalLock(memory));
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text, units);
+    text[units] = L'\0';
+    GlobalUnlock(memory);
+    if (!OpenClipboard(nullptr)) return 5;
+    EmptyClipboard();
+    const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    return placed ? 0 : 6;
+}
+
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "dialog") return Dialog(argv[2]);
+    if (argc == 3 && std::string(argv[1]) == "clip") return Clip(argv[2]);
     return 2;
 }
