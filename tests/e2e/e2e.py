@@ -88,6 +88,19 @@ class Session:
         # A fresh wineserver whose helpers all see this display.
         subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k; wine_ready'], env=env,
                        stdin=devnull, stdout=devnull, stderr=devnull, timeout=180)
+        self.warm_up()
+
+    def warm_up(self):
+        """Opens and closes one dialog: the first window of a session starts
+        Wine's desktop process, which must not race a case for the focus."""
+        run = Run(self)
+        try:
+            run.start(tool_line(b"warm-up.txt"), cwd=run.work)
+            closer = run.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "close")
+            check(closer.wait(60) == 0, "the warm-up dialog did not open")
+            expect_equal(run.finish()[0], "0", "warm-up exit status")
+        finally:
+            run.close()
 
     def stop(self):
         devnull = subprocess.DEVNULL
@@ -169,12 +182,12 @@ class Run:
                 result[os.path.relpath(os.path.join(top, name), self.work) + "/"] = None
         return result
 
-    def wine(self, *args, **kwargs):
-        log = open(os.path.join(self.dir, "wine.log"), "ab")
-        return subprocess.Popen(wine_command(self.env) + list(args), env=self.env, stdin=subprocess.DEVNULL,
-                                stdout=log, stderr=log, **kwargs)
+    def wine(self, *args, env=None):
+        with open(os.path.join(self.dir, "wine.log"), "ab") as log:
+            return subprocess.Popen(wine_command(self.env) + list(args), env=env or self.env,
+                                    stdin=subprocess.DEVNULL, stdout=log, stderr=log)
 
-    def start(self, line, cwd=None, utf8=False):
+    def start(self, line, cwd=None, utf8=False, program="plintor-rename.exe", env=None):
         """Starts the tool with exactly these command-line bytes (UTF-8 ones
         through the wide entry point when utf8 is set)."""
         line_file = os.path.join(self.dir, "line")
@@ -182,26 +195,38 @@ class Run:
             f.write(line)
         self.result_file = os.path.join(self.dir, "result")
         args = [os.path.join(self.build, "tests", "e2e", "launcher.exe")] + (["--utf8"] if utf8 else [])
-        args += [windows_path(os.path.join(self.build, "plintor-rename.exe")), windows_path(line_file),
-                windows_path(self.result_file)]
+        args += [windows_path(os.path.join(self.build, program)), windows_path(line_file),
+                 windows_path(self.result_file)]
         if cwd:
             args.append(windows_path(cwd))
-        self.launcher = self.wine(*args)
+        self.launcher = self.wine(*args, env=dict(self.env, **(env or {})))
 
-    def dialog(self):
+    def dialog(self, limit_ms=20000, must_be_ready=True):
         """What the probe reads of the open dialog."""
         out = os.path.join(self.dir, "probe")
         if os.path.exists(out):
             os.remove(out)
-        self.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "dialog", windows_path(out)).wait(60)
+        self.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "dialog", windows_path(out),
+                  str(limit_ms)).wait(60)
         facts = {}
         with open(out, "rb") as f:
             for line in f.read().split(b"\n"):
                 if line:
                     key, _, value = line.partition(b" ")
                     facts[key.decode()] = value
-        check(facts.get("ready") == b"1", f"the dialog did not open ready to type: {facts}")
+        if must_be_ready:
+            check(facts.get("ready") == b"1", f"the dialog did not open ready to type: {facts}")
         return facts
+
+    def dialog_or_end(self):
+        """Waits until the dialog is ready or the tool has ended; says which."""
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            if self.launcher.poll() is not None:
+                return "ended"
+            if self.dialog(limit_ms=300, must_be_ready=False).get("ready") == b"1":
+                return "dialog"
+        raise Failure("neither a dialog nor an end")
 
     def paste(self, text):
         """Puts text on the clipboard and pastes it with Ctrl+V."""
@@ -230,7 +255,11 @@ class Run:
         return out[0].decode()
 
     def activate(self):
-        self.x("windowactivate", "--sync", self.x_window())
+        window = self.x_window()
+        self.x("windowactivate", "--sync", window)
+        active = subprocess.run(["xdotool", "getwindowfocus"], env=self.env, stdout=subprocess.PIPE,
+                                check=True).stdout.decode().strip()
+        check(active == window, f"keyboard focus is on window {active}, not the dialog {window}")
 
     def keys(self, *keys):
         self.activate()
@@ -447,6 +476,108 @@ def case_directory_is_renamed(run):
     status, _ = run.finish()
     expect_equal(status, "0", "exit status")
     expect_equal(run.listing(), {"new dir/": None, "new dir/inner.txt": b"in\n"}, "files")
+
+
+def case_memory_exhaustion_at_every_allocation(run):
+    """Each allocation of a run in turn fails: status 203 and no rename, until
+    the run needs fewer allocations than allowed and renames as usual."""
+    for limit in range(500):
+        shutil.rmtree(run.work)
+        run.make("report.txt", b"data\n")
+        before = run.listing()
+        run.start(tool_line(quoted(run.path("report.txt"))), program="plintor-rename-failing-allocator.exe",
+                  env={"PLINTOR_FAIL_AFTER": str(limit)})
+        if run.dialog_or_end() == "dialog":
+            run.type("new.txt")
+            run.keys("Return")
+        status, _ = run.finish()
+        if status == "0":
+            check(limit > 0, "the run needs at least one allocation")
+            expect_equal(run.listing(), {"new.txt": b"data\n"}, f"files after a run with {limit} allocations")
+            print(f"every one of the {limit} allocations of a run was made to fail in turn")
+            return
+        expect_equal(status, "203", f"exit status when allocation {limit + 1} fails")
+        expect_equal(run.listing(), before, f"files when allocation {limit + 1} fails")
+    raise Failure("the run never completed")
+
+
+# Hostile input: none of it may crash the tool, rename anything it was not
+# asked to, or end it with a status other than 0.
+
+LINE_LIMIT = 32766  # characters of a Windows command line, less the NUL
+
+
+def rename_and_expect(run, typed, files):
+    run.type(typed)
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), files, "files")
+
+
+def case_line_at_the_length_limit(run):
+    """A command line of 32,766 characters: the first argument is still the target."""
+    target = run.make("report.txt", b"r\n")
+    line = tool_line(quoted(target))
+    line += b" x" * ((LINE_LIMIT - len(line)) // 2)
+    line += b"y" * (LINE_LIMIT - len(line))
+    expect_equal(len(line), LINE_LIMIT, "line length")
+    run.start(line)
+    expect_equal(run.dialog()["edit"], b"report.txt", "edit text")
+    rename_and_expect(run, "new.txt", {"new.txt": b"r\n"})
+
+
+def case_first_argument_over_4096_bytes(run):
+    """A first argument of the whole line's length is cut to 4,096 bytes, its
+    rest is not read as more arguments, and confirming renames nothing."""
+    run.make("report.txt", b"r\n")
+    before = run.listing()
+    folder = windows_path(run.work).encode() + b"\\"
+    line = TOOL + b" " + folder
+    line += b"a" * (LINE_LIMIT - len(line))
+    run.start(line)
+    d = run.dialog()
+    expect_equal(d["edit"], b"a" * (4096 - len(folder)), "edit text: the argument's first 4,096 bytes")
+    run.type("new.txt")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def case_control_characters_separate_outside_quotes(run):
+    """Control characters end an unquoted argument; the rest is a further argument."""
+    target = run.make("report.txt", b"r\n")
+    run.make("rest", b"keep\n")
+    run.start(TOOL + b" " + windows_path(target).encode() + b"\x07rest\x1b\x01")
+    expect_equal(run.dialog()["edit"], b"report.txt", "edit text")
+    rename_and_expect(run, "new.txt", {"new.txt": b"r\n", "rest": b"keep\n"})
+
+
+def case_control_characters_inside_quotes(run):
+    """Inside quotes control characters belong to the name; no such file can
+    exist on Windows, so confirming renames nothing."""
+    run.make("a.txt")
+    run.make("b.txt")
+    before = run.listing()
+    run.start(TOOL + b' "' + windows_path(run.path("a.txt")).encode() + b'\x01\tb.txt"')
+    expect_equal(run.dialog()["edit"], b"a.txt\x01\tb.txt", "edit text")
+    run.type("c.txt")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def case_upper_half_bytes_in_the_path(run):
+    """Bytes 0x80 to 0xFF of the caller's code page (1252) name the file."""
+    raw = bytes(b for b in range(0x80, 0x100, 3) if b not in (0x81, 0x8D, 0x8F, 0x90, 0x9D))
+    name = raw.decode("cp1252") + ".txt"
+    target = run.make(name, b"h\n")
+    run.start(tool_line(b'"' + windows_path(run.work).encode() + b"\\" + raw + b'.txt"'))
+    d = run.dialog()
+    expect_equal(d["edit"].decode(), name, "edit text")
+    expect_equal(d["prompt"].decode(), f'Rename "{name}" to:', "prompt")
+    rename_and_expect(run, "plain.txt", {"plain.txt": b"h\n"})
+    check(not os.path.exists(target), "the old name is gone")
 
 
 def utf16_length(text):

@@ -1,9 +1,11 @@
 // Reads the rename dialog of another process, for the end-to-end tests.
 //
-// usage: probe dialog OUT-FILE
+// usage: probe dialog OUT-FILE [LIMIT-MS]
 //   Waits until the dialog is visible with its edit control present and
 //   focused (or a time limit passes), then writes one "key value" line per
 //   fact to OUT-FILE; texts in UTF-8.
+// usage: probe close
+//   Waits for the dialog and asks it to close, as the window manager would.
 // usage: probe clip TEXT-FILE
 //   Puts the UTF-8 text of TEXT-FILE on the clipboard.
 #include <windows.h>
@@ -11,6 +13,7 @@
 #include <psapi.h> // after windows.h, which it needs
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -18,7 +21,7 @@ namespace {
 constexpr const char* kCaption = "Plintor Rename";
 constexpr int kEditId = 201;
 constexpr int kPromptId = 100;
-constexpr DWORD kLimitMs = 20000;
+constexpr DWORD kDefaultLimitMs = 20000;
 
 std::string Utf8(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -80,9 +83,9 @@ void WriteRect(FILE* out, const char* key, HWND window) {
     std::fprintf(out, "%s %ld %ld %ld %ld\n", key, r.left, r.top, r.right, r.bottom);
 }
 
-int Dialog(const char* outPath) {
+int Dialog(const char* outPath, DWORD limitMs) {
     HWND dialog = nullptr;
-    const ULONGLONG deadline = GetTickCount64() + kLimitMs;
+    const ULONGLONG deadline = GetTickCount64() + limitMs;
     for (;;) {
         dialog = FindWindowA("#32770", kCaption);
         if (Ready(dialog) || GetTickCount64() > deadline) break;
@@ -111,6 +114,16 @@ int Dialog(const char* outPath) {
 
 } // namespace
 
+int Close() {
+    const ULONGLONG deadline = GetTickCount64() + kDefaultLimitMs;
+    HWND dialog = nullptr;
+    while (!Ready(dialog = FindWindowA("#32770", kCaption))) {
+        if (GetTickCount64() > deadline) return 1;
+        Sleep(20);
+    }
+    return PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
 // Puts the UTF-8 text of a file on the clipboard, for pasting.
 int Clip(const char* textPath) {
     FILE* in = std::fopen(textPath, "rb");
@@ -134,7 +147,9 @@ int Clip(const char* textPath) {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "dialog") return Dialog(argv[2]);
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "dialog")
+        return Dialog(argv[2], argc == 4 ? std::strtoul(argv[3], nullptr, 10) : kDefaultLimitMs);
     if (argc == 3 && std::string(argv[1]) == "clip") return Clip(argv[2]);
+    if (argc == 2 && std::string(argv[1]) == "close") return Close();
     return 2;
 }
