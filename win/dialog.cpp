@@ -10,6 +10,9 @@ namespace {
 // Shows the prompt and the name, all of it selected, with the focus on it.
 INT_PTR OnInitDialog(HWND dialog, UINT, WPARAM, LPARAM) {
     const RenamePrompt shown = PrepareRename();
+    // Show an ampersand in a name as itself, not as a mnemonic underline.
+    HWND prompt = GetDlgItem(dialog, IDC_PROMPT);
+    SetWindowLongPtrA(prompt, GWL_STYLE, GetWindowLongPtrA(prompt, GWL_STYLE) | SS_NOPREFIX);
     SetDlgItemTextA(dialog, IDC_PROMPT, shown.prompt.c_str());
     SetDlgItemTextA(dialog, IDC_NEW_NAME, shown.initialText.c_str());
     HWND edit = GetDlgItem(dialog, IDC_NEW_NAME);

@@ -306,6 +306,19 @@ def expect_unchanged(run, before, status):
     expect_equal(run.listing(), before, "files")
 
 
+def confirm_and_expect(run, files):
+    """Presses Enter; the tool must end with status 0 leaving these files."""
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), files, "files")
+
+
+def rename_and_expect(run, typed, files):
+    run.type(typed)
+    confirm_and_expect(run, files)
+
+
 # The cases. Each gets a fresh Run and says what it proves.
 
 def case_opens_quoted_path_with_blanks(run):
@@ -412,6 +425,17 @@ case_only_empty_quoted_argument = no_window(TOOL + b' ""')
 case_only_empty_quoted_argument.__doc__ = "An empty quoted argument is no argument."
 
 
+def case_ampersand_shown_as_itself(run):
+    """A name with an ampersand: the prompt holds it as it is and shows it
+    literally, not as a mnemonic underline."""
+    target = run.make("Tom & Jerry.txt", b"t\n")
+    run.start(tool_line(quoted(target)))
+    d = run.dialog()
+    expect_equal(d["prompt"], b'Rename "Tom & Jerry.txt" to:', "prompt")
+    check(int(d["prompt-style"], 16) & 0x80, f"prompt style {d['prompt-style']} lacks SS_NOPREFIX")
+    rename_and_expect(run, "T&J.txt", {"T&J.txt": b"t\n"})
+
+
 def case_failed_rename_loses_nothing(run):
     """Renaming onto an existing name fails silently: status 0, both files intact."""
     target = run.make("a.txt", b"first\n")
@@ -431,11 +455,7 @@ def case_relative_path_uses_current_directory(run):
     run.start(tool_line(b"report.txt"), cwd=run.work)
     d = run.dialog()
     expect_equal(d["prompt"], b'Rename "report.txt" to:', "prompt")
-    run.type("done.txt")
-    run.keys("Return")
-    status, _ = run.finish()
-    expect_equal(status, "0", "exit status")
-    expect_equal(run.listing(), {"done.txt": b"data\n"}, "files")
+    rename_and_expect(run, "done.txt", {"done.txt": b"data\n"})
 
 
 def case_further_arguments_ignored(run):
@@ -444,11 +464,7 @@ def case_further_arguments_ignored(run):
     other = run.make("second.txt", b"2\n")
     run.start(tool_line(quoted(target), quoted(other), b"/x"))
     expect_equal(run.dialog()["edit"], b"first.txt", "edit text")
-    run.type("third.txt")
-    run.keys("Return")
-    status, _ = run.finish()
-    expect_equal(status, "0", "exit status")
-    expect_equal(run.listing(), {"third.txt": b"1\n", "second.txt": b"2\n"}, "files")
+    rename_and_expect(run, "third.txt", {"third.txt": b"1\n", "second.txt": b"2\n"})
 
 
 def case_quoted_run_inside_a_token(run):
@@ -459,11 +475,7 @@ def case_quoted_run_inside_a_token(run):
     run.start(TOOL + b" " + head + b'\\"' + tail + b'"\\list.txt')
     d = run.dialog()
     expect_equal(d["edit"], b"list.txt", "edit text")
-    run.type("new.txt")
-    run.keys("Return")
-    status, _ = run.finish()
-    expect_equal(status, "0", "exit status")
-    expect_equal(run.listing(), {"caf\u00e9 menu/": None, "caf\u00e9 menu/new.txt": b"x\n"}, "files")
+    rename_and_expect(run, "new.txt", {"caf\u00e9 menu/": None, "caf\u00e9 menu/new.txt": b"x\n"})
 
 
 def case_directory_is_renamed(run):
@@ -471,11 +483,7 @@ def case_directory_is_renamed(run):
     run.make("old dir/inner.txt", b"in\n")
     run.start(tool_line(quoted(run.path("old dir"))))
     run.dialog()
-    run.type("new dir")
-    run.keys("Return")
-    status, _ = run.finish()
-    expect_equal(status, "0", "exit status")
-    expect_equal(run.listing(), {"new dir/": None, "new dir/inner.txt": b"in\n"}, "files")
+    rename_and_expect(run, "new dir", {"new dir/": None, "new dir/inner.txt": b"in\n"})
 
 
 def case_memory_exhaustion_at_every_allocation(run):
@@ -505,14 +513,6 @@ def case_memory_exhaustion_at_every_allocation(run):
 # asked to, or end it with a status other than 0.
 
 LINE_LIMIT = 32766  # characters of a Windows command line, less the NUL
-
-
-def rename_and_expect(run, typed, files):
-    run.type(typed)
-    run.keys("Return")
-    status, _ = run.finish()
-    expect_equal(status, "0", "exit status")
-    expect_equal(run.listing(), files, "files")
 
 
 def case_line_at_the_length_limit(run):
@@ -596,10 +596,7 @@ def case_name_outside_the_code_page_pasted(run):
     expect_equal(d["selection"].decode(), f"0 {utf16_length(name)}", "selection covers the whole name")
     run.paste(new)
     expect_equal(run.dialog()["edit"].decode(), new, "pasted text replaces the selected name")
-    run.keys("Return")
-    status, _ = run.finish()
-    expect_equal(status, "0", "exit status")
-    expect_equal(run.listing(), {new: b"memo\n"}, "files")
+    confirm_and_expect(run, {new: b"memo\n"})
 
 
 def case_name_outside_the_code_page_typed(run):
@@ -610,10 +607,7 @@ def case_name_outside_the_code_page_typed(run):
     run.dialog()
     run.type(new)
     expect_equal(run.dialog()["edit"].decode(), new, "typed text")
-    run.keys("Return")
-    status, _ = run.finish()
-    expect_equal(status, "0", "exit status")
-    expect_equal(run.listing(), {new: b"p\n"}, "files")
+    confirm_and_expect(run, {new: b"p\n"})
 
 
 def case_controls_are_themed(run):

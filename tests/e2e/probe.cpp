@@ -103,6 +103,8 @@ int Dialog(const char* outPath, DWORD limitMs) {
         std::fprintf(out, "edit %s\n", WindowTextUtf8(edit).c_str());
         std::fprintf(out, "selection %u %u\n", LOWORD(selection), HIWORD(selection));
         std::fprintf(out, "focus %d\n", focus ? GetDlgCtrlID(focus) : 0);
+        std::fprintf(out, "prompt-style %#lx\n",
+                     static_cast<unsigned long>(GetWindowLongPtrA(GetDlgItem(dialog, kPromptId), GWL_STYLE)));
         WriteRect(out, "dialog", dialog);
         WriteRect(out, "ok", GetDlgItem(dialog, IDOK));
         WriteRect(out, "cancel", GetDlgItem(dialog, IDCANCEL));
