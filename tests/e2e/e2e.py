@@ -77,11 +77,12 @@ class Session:
         env = dict(os.environ, DISPLAY=f":{display}")
         wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, stdout=devnull, stderr=devnull).returncode == 0,
                  10, "Xvfb did not start")
+        # On a freshly installed machine openbox's first start took about 10 s.
         wm = subprocess.Popen(["openbox"], env=env, stdin=devnull, stdout=devnull, stderr=devnull,
                               start_new_session=True)
         wait_for(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
                                         stdout=subprocess.PIPE, stderr=devnull).stdout.find(b"window id") >= 0,
-                 10, "openbox did not start")
+                 60, "openbox did not start")
         map_extra_keys(env)
         with open(self.state_file, "w") as f:
             json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
