@@ -1,8 +1,9 @@
-// Test-only allocator for a variant of the executable: operator new succeeds
-// PLINTOR_FAIL_AFTER times, then fails as an exhausted heap does, calling the
-// new-handler. Lets a test make each allocation of a run the one that fails.
+// Test-only heap for a variant of the executable: it gives PLINTOR_FAIL_AFTER
+// blocks, then fails as an exhausted heap does. Lets a test make each
+// allocation of a run the one that fails.
 #include <cstdlib>
-#include <new>
+
+#include "win/memory.h"
 
 namespace {
 
@@ -20,17 +21,4 @@ bool MayAllocate() {
 
 } // namespace
 
-void* operator new(std::size_t size) {
-    for (;;) {
-        if (MayAllocate()) {
-            if (void* block = std::malloc(size ? size : 1)) return block;
-        }
-        std::new_handler handler = std::get_new_handler();
-        if (!handler) throw std::bad_alloc();
-        handler();
-    }
-}
-
-void operator delete(void* block) noexcept { std::free(block); }
-
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void* HeapBlock(std::size_t size) { return MayAllocate() ? std::malloc(size) : nullptr; }

@@ -3,7 +3,6 @@
 #include "core/rename_target.h"
 #include "res/resource.h"
 #include "util/window_text.h"
-#include "win/shutdown.h"
 
 namespace {
 
@@ -49,7 +48,11 @@ INT_PTR OnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+} // namespace
+
+// Built without C++ exceptions (win/memory.cpp ends the run when memory runs
+// out), so none can unwind into the system's dialog code.
+INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CLOSE:
         return OnClose(dialog, message, wParam, lParam);
@@ -59,18 +62,5 @@ INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         return OnCommand(dialog, message, wParam, lParam);
     default:
         return 0;
-    }
-}
-
-} // namespace
-
-// No C++ exception may unwind into the system's dialog code. Memory
-// exhaustion never throws (the new-handler ends the process), so anything
-// caught here is a failure to allocate in another guise.
-INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        return Dispatch(dialog, message, wParam, lParam);
-    } catch (...) {
-        ExitOutOfMemory();
     }
 }

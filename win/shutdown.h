@@ -4,5 +4,5 @@
 [[noreturn]] void Shutdown();
 
 // Releases the target state and ends the process with status 203, showing
-// nothing; installed as the new-handler.
+// nothing; called when memory runs out.
 [[noreturn]] void ExitOutOfMemory();
