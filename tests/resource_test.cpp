@@ -200,7 +200,7 @@ BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR context) {
     return TRUE;
 }
 
-TEST(ResourceTest, OneManifestDeclaringStylesDpiAndUtf8) {
+TEST(ResourceTest, OneManifestDeclaringStylesDpiUtf8AndLongPaths) {
     Module module;
     ASSERT_NE(module.handle, nullptr);
     int manifests = 0;
@@ -217,6 +217,7 @@ TEST(ResourceTest, OneManifestDeclaringStylesDpiAndUtf8) {
         "WindowsSettings\">true/PM</dpiAware>",
         "WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>",
         "WindowsSettings\">UTF-8</activeCodePage>",
+        "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>",
         "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
         "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // Windows 8
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // Windows 8.1

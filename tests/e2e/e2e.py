@@ -10,6 +10,7 @@ usage: e2e.py BUILD-DIR start        start Xvfb, openbox and the wineserver
        e2e.py BUILD-DIR list         list the cases
        e2e.py BUILD-DIR display      print the started session's display
 """
+import hashlib
 import json
 import os
 import shutil
@@ -18,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -97,7 +99,7 @@ class Session:
         run = Run(self)
         try:
             run.start(tool_line(b"warm-up.txt"), cwd=run.work)
-            closer = run.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "close")
+            closer = run.wine(run.helper("probe"), "close")
             check(closer.wait(60) == 0, "the warm-up dialog did not open")
             expect_equal(run.finish()[0], "0", "warm-up exit status")
         finally:
@@ -189,25 +191,47 @@ class Run:
                                     stdin=subprocess.DEVNULL, stdout=log, stderr=log)
 
     def start(self, line, cwd=None, utf8=False, program="plintor-rename.exe", env=None):
-        """Starts the tool with exactly these command-line bytes (UTF-8 ones
+        """Starts the tool (or another program of the build, or one given by
+        its Windows path) with exactly these command-line bytes (UTF-8 ones
         through the wide entry point when utf8 is set)."""
         line_file = os.path.join(self.dir, "line")
         with open(line_file, "wb") as f:
             f.write(line)
         self.result_file = os.path.join(self.dir, "result")
-        args = [os.path.join(self.build, "tests", "e2e", "launcher.exe")] + (["--utf8"] if utf8 else [])
-        args += [windows_path(os.path.join(self.build, program)), windows_path(line_file),
-                 windows_path(self.result_file)]
+        args = [self.helper("launcher")] + (["--utf8"] if utf8 else [])
+        if ":\\" not in program:
+            program = windows_path(os.path.join(self.build, program))
+        args += [program, windows_path(line_file), windows_path(self.result_file)]
         if cwd:
             args.append(windows_path(cwd))
         self.launcher = self.wine(*args, env=dict(self.env, **(env or {})))
+
+    def start_through_shell(self, verb, path):
+        """Has the shell run a verb of the file's class, as Explorer does."""
+        self.result_file = os.path.join(self.dir, "result")
+        self.launcher = self.wine(self.helper("launcher"), "--shell", verb, windows_path(path),
+                                  windows_path(self.result_file))
+
+    def helper(self, name):
+        return os.path.join(self.build, "tests", "e2e", name + ".exe")
+
+    def registry(self, *key_and_names):
+        """The probe's reading of these registry values, one line each."""
+        out = os.path.join(self.dir, "registry")
+        probe = self.wine(self.helper("probe"), "registry", windows_path(out), *key_and_names)
+        check(probe.wait(60) == 0, "the probe could not read the registry")
+        with open(out, "rb") as f:
+            return f.read().decode().splitlines()
+
+    def reg(self, *args):
+        check(self.wine("reg", *args).wait(60) == 0, f"reg {' '.join(args)} failed")
 
     def dialog(self, limit_ms=20000, must_be_ready=True):
         """What the probe reads of the open dialog."""
         out = os.path.join(self.dir, "probe")
         if os.path.exists(out):
             os.remove(out)
-        self.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "dialog", windows_path(out),
+        self.wine(self.helper("probe"), "dialog", windows_path(out),
                   str(limit_ms)).wait(60)
         facts = {}
         with open(out, "rb") as f:
@@ -234,7 +258,7 @@ class Run:
         clip = os.path.join(self.dir, "clip")
         with open(clip, "wb") as f:
             f.write(text.encode())
-        probe = self.wine(os.path.join(self.build, "tests", "e2e", "probe.exe"), "clip", windows_path(clip))
+        probe = self.wine(self.helper("probe"), "clip", windows_path(clip))
         check(probe.wait(60) == 0, "could not fill the clipboard")
         self.keys("ctrl+v")
 
@@ -621,6 +645,132 @@ def case_controls_are_themed(run):
           f"no version 6 comctl32.dll among {modules}")
     run.keys("Escape")
     expect_equal(run.finish()[0], "0", "exit status")
+
+
+# The release kit: the zip as scripts/release packs it, unpacked under Wine
+# into folders with names that cmd is treacherous about.
+
+KIT_FILES = ["LICENSE.txt", "README.txt", "add-to-explorer.cmd", "plintor-rename.exe", "remove-from-explorer.cmd"]
+MENU_KEY = "HKCU\\Software\\Classes\\AllFilesystemObjects\\shell\\PlintorRename"
+NEIGHBOUR_KEY = "HKCU\\Software\\Classes\\AllFilesystemObjects\\shell\\PlintorNeighbour"
+# Wine's shell reads verbs only from an extension's class under
+# HKEY_CLASSES_ROOT; the test puts the entry's command there.
+TEST_EXTENSION = ".plintortest"
+TEST_CLASS = "HKCR\\PlintorTest.File"
+CMD = "C:\\windows\\system32\\cmd.exe"
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def pack(run, out):
+    """Packs the release into out; returns the zip's path."""
+    subprocess.run([sys.executable, os.path.join(ROOT, "kit", "pack.py"),
+                    os.path.join(run.build, "plintor-rename.exe"), out],
+                   check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    zips = [name for name in os.listdir(out) if name.endswith(".zip")]
+    check(len(zips) == 1, f"expected one zip, found {zips}")
+    return os.path.join(out, zips[0])
+
+
+def case_release_zip_reproducible_and_complete(run):
+    """Two packings give the same bytes: exactly the five files, the built
+    executable, the licence, Windows line ends, ASCII scripts, a matching sum."""
+    first = pack(run, os.path.join(run.dir, "first"))
+    second = pack(run, os.path.join(run.dir, "second"))
+    version = read(os.path.join(ROOT, "VERSION")).decode().strip()
+    expect_equal(os.path.basename(first), f"plintor-rename-{version}-windows-x64.zip", "zip name")
+    check(read(first) == read(second), "two packings gave different bytes")
+    with zipfile.ZipFile(first) as archive:
+        expect_equal(archive.namelist(), KIT_FILES, "zip entries, in order")
+        check(archive.read("plintor-rename.exe") == read(os.path.join(run.build, "plintor-rename.exe")),
+              "the zip's executable is not the built one")
+        expect_equal(archive.read("LICENSE.txt"), read(os.path.join(ROOT, "LICENSE")), "LICENSE.txt")
+        for name in ("README.txt", "add-to-explorer.cmd", "remove-from-explorer.cmd"):
+            text = archive.read(name)
+            check(text.endswith(b"\r\n") and b"\n" not in text.replace(b"\r\n", b""), f"{name}: not CRLF")
+            check(name == "README.txt" or text.isascii(), f"{name}: not ASCII")
+    expect_equal(read(os.path.join(run.dir, "first", "SHA256SUMS")).decode(),
+                 f"{hashlib.sha256(read(first)).hexdigest()}  {os.path.basename(first)}\n", "SHA256SUMS")
+
+
+def unpack_kit(run, folder):
+    """Unpacks the release zip into a folder of run.dir (not of the listed
+    work folder); returns the folder's path."""
+    path = os.path.join(run.dir, "My Apps", folder)
+    with zipfile.ZipFile(pack(run, os.path.join(run.dir, "dist"))) as archive:
+        archive.extractall(path)
+    return path
+
+
+def run_kit_script(run, folder, script):
+    """Runs a kit script with /q as Explorer runs a double-clicked batch file."""
+    run.start(f'cmd.exe /c ""{windows_path(os.path.join(folder, script))}" /q"'.encode(), program=CMD, utf8=True)
+    expect_equal(run.finish()[0], "0", f"{script} exit status")
+
+
+def menu_entry(run):
+    return run.registry(MENU_KEY, "", MENU_KEY, "Icon", MENU_KEY, "MultiSelectModel", MENU_KEY + "\\command", "")
+
+
+def expected_menu_entry(folder):
+    exe = windows_path(os.path.join(folder, "plintor-rename.exe"))
+    return ["value Plintor Rename...", f'value "{exe}",0', "value Single", f'value "{exe}" "%1"']
+
+
+def with_clean_registry(case):
+    def wrapped(run):
+        try:
+            case(run)
+        finally:
+            for key in (MENU_KEY, NEIGHBOUR_KEY, "HKCR\\" + TEST_EXTENSION, TEST_CLASS):
+                run.wine("reg", "delete", key, "/f").wait(60)
+    wrapped.__doc__ = case.__doc__
+    return wrapped
+
+
+@with_clean_registry
+def case_explorer_entry_added_used_and_removed(run):
+    """From a folder named with blanks, an ampersand, parentheses and an
+    accent: the entry's values byte for byte; its command run through the
+    shell renames a file with blanks; removal takes that key and no other."""
+    folder = unpack_kit(run, "Tools & Utils (x86) caf\u00e9")
+    run.reg("add", NEIGHBOUR_KEY + "\\command", "/ve", "/d", "neighbour.exe", "/f")
+    run_kit_script(run, folder, "add-to-explorer.cmd")
+    entry = menu_entry(run)
+    expect_equal(entry, expected_menu_entry(folder), "the entry's values")
+
+    command = entry[3][len("value "):]
+    run.reg("add", "HKCR\\" + TEST_EXTENSION, "/ve", "/d", TEST_CLASS.split("\\")[1], "/f")
+    run.reg("add", TEST_CLASS + "\\shell\\PlintorRename\\command", "/ve", "/d", command, "/f")
+    expect_equal(run.registry(TEST_CLASS + "\\shell\\PlintorRename\\command", ""), [f"value {command}"],
+                 "the command as registered for the shell")
+    run.make("Quarterly report" + TEST_EXTENSION, b"q\n")
+    run.start_through_shell("PlintorRename", run.path("Quarterly report" + TEST_EXTENSION))
+    expect_equal(run.dialog()["edit"].decode(), "Quarterly report" + TEST_EXTENSION, "edit text")
+    rename_and_expect(run, "Annual report.txt", {"Annual report.txt": b"q\n"})
+
+    run_kit_script(run, folder, "remove-from-explorer.cmd")
+    expect_equal(menu_entry(run), ["no-key"] * 4, "the entry after removal")
+    expect_equal(run.registry(NEIGHBOUR_KEY + "\\command", ""), ["value neighbour.exe"], "the neighbouring entry")
+    run_kit_script(run, folder, "remove-from-explorer.cmd")  # nothing left to remove is no failure
+
+
+@with_clean_registry
+def case_explorer_entry_follows_a_moved_folder(run):
+    """Run again after the folder moved (to a name with an exclamation mark
+    and carets), the script points the entry at the new place."""
+    # Wine's cmd drops a percent sign from the script's own path (%0, %~dp0)
+    # and expands the text that an expansion produced; Windows does neither,
+    # so folders with a percent sign can only be tried there.
+    old = unpack_kit(run, "Tools & Utils (x86) caf\u00e9")
+    run_kit_script(run, old, "add-to-explorer.cmd")
+    new = os.path.join(run.dir, "My Apps", "Sure! ^_^ (x64)")
+    os.rename(old, new)
+    run_kit_script(run, new, "add-to-explorer.cmd")
+    expect_equal(menu_entry(run), expected_menu_entry(new), "the entry's values after the move")
 
 
 CASES = {name[len("case_"):]: value for name, value in globals().items() if name.startswith("case_")}

@@ -2,11 +2,15 @@
 // would re-quote arguments), waits for it and records how it ended.
 //
 // usage: launcher [--utf8] PROGRAM LINE-FILE RESULT-FILE [DIRECTORY]
+//        launcher --shell VERB FILE RESULT-FILE
 // With --utf8 the line is UTF-8 and is passed through the wide entry point,
 // so that it reaches the program whole whatever this process's code page.
-// RESULT-FILE gets "status N" (or "status timeout") and "windows N", the
-// most visible top-level windows the program had at once.
+// With --shell, the shell runs the VERB of FILE's class (ShellExecuteEx), as
+// Explorer does; VERB and FILE are UTF-8. RESULT-FILE gets "status N" (or "status timeout") and "windows N",
+// the most visible top-level windows the program had at once.
 #include <windows.h>
+
+#include <shellapi.h> // after windows.h, which it needs
 
 #include <cstdio>
 #include <fstream>
@@ -63,17 +67,39 @@ bool Start(bool utf8, const char* program, std::string line, const char* directo
                           directory ? wideDirectory.c_str() : nullptr, &startup, process);
 }
 
+bool StartThroughShell(const char* verb, const char* file, PROCESS_INFORMATION* process) {
+    const std::wstring wideVerb = Wide(verb);
+    const std::wstring wideFile = Wide(file);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = wideVerb.c_str();
+    info.lpFile = wideFile.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info) || !info.hProcess) return false;
+    process->hProcess = info.hProcess;
+    process->dwProcessId = GetProcessId(info.hProcess);
+    return true;
+}
+
 int main(int argc, char** argv) {
-    const bool utf8 = argc > 1 && std::string(argv[1]) == "--utf8";
-    if (utf8) {
-        --argc;
-        ++argv;
-    }
-    if (argc < 4) return 2;
-    std::ifstream lineFile(argv[2], std::ios::binary);
-    std::string line((std::istreambuf_iterator<char>(lineFile)), std::istreambuf_iterator<char>());
     PROCESS_INFORMATION process{};
-    if (!Start(utf8, argv[1], line, argc > 4 ? argv[4] : nullptr, &process)) return 3;
+    const char* resultPath = nullptr;
+    if (argc == 5 && std::string(argv[1]) == "--shell") {
+        if (!StartThroughShell(argv[2], argv[3], &process)) return 3;
+        resultPath = argv[4];
+    } else {
+        const bool utf8 = argc > 1 && std::string(argv[1]) == "--utf8";
+        if (utf8) {
+            --argc;
+            ++argv;
+        }
+        if (argc < 4) return 2;
+        std::ifstream lineFile(argv[2], std::ios::binary);
+        std::string line((std::istreambuf_iterator<char>(lineFile)), std::istreambuf_iterator<char>());
+        if (!Start(utf8, argv[1], line, argc > 4 ? argv[4] : nullptr, &process)) return 3;
+        resultPath = argv[3];
+    }
     int mostWindows = 0;
     bool timedOut = false;
     const ULONGLONG deadline = GetTickCount64() + kLimitMs;
@@ -89,7 +115,7 @@ int main(int argc, char** argv) {
     }
     DWORD status = 0;
     GetExitCodeProcess(process.hProcess, &status);
-    FILE* result = std::fopen(argv[3], "w");
+    FILE* result = std::fopen(resultPath, "w");
     if (!result) return 4;
     if (timedOut)
         std::fprintf(result, "status timeout\n");

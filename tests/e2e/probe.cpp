@@ -8,6 +8,11 @@
 //   Waits for the dialog and asks it to close, as the window manager would.
 // usage: probe clip TEXT-FILE
 //   Puts the UTF-8 text of TEXT-FILE on the clipboard.
+// usage: probe registry OUT-FILE KEY NAME [KEY NAME ...]
+//   For each value NAME ("" for the default) of a key under
+//   HKEY_CURRENT_USER or HKEY_CLASSES_ROOT (HKCU\... or HKCR\...), writes
+//   "value DATA" (the string in UTF-8), "no-value" or "no-key" to OUT-FILE,
+//   one line each: reg.exe would print non-ASCII text in the OEM code page.
 #include <windows.h>
 
 #include <psapi.h> // after windows.h, which it needs
@@ -148,7 +153,50 @@ int Clip(const char* textPath) {
     return placed ? 0 : 6;
 }
 
+std::wstring Wide(const char* utf8) {
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &text[0], units);
+    text.resize(static_cast<std::size_t>(units > 0 ? units - 1 : 0));
+    return text;
+}
+
+std::string RegistryString(const std::string& path, const char* name) {
+    const std::size_t slash = path.find('\\');
+    const std::string root = path.substr(0, slash);
+    HKEY top = root == "HKCU" ? HKEY_CURRENT_USER : root == "HKCR" ? HKEY_CLASSES_ROOT : nullptr;
+    if (!top || slash == std::string::npos) return "bad-key";
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(top, Wide(path.c_str() + slash + 1).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return "no-key";
+    const std::wstring valueName = Wide(name);
+    DWORD bytes = 0;
+    std::string line = "no-value";
+    if (RegGetValueW(key, nullptr, valueName.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) ==
+        ERROR_SUCCESS) {
+        std::wstring data(bytes / sizeof(wchar_t) + 1, L'\0');
+        if (RegGetValueW(key, nullptr, valueName.c_str(), RRF_RT_REG_SZ, nullptr, &data[0], &bytes) ==
+            ERROR_SUCCESS) {
+            data.resize(bytes / sizeof(wchar_t) - 1); // less the NUL
+            line = "value " + Utf8(data);
+        }
+    }
+    RegCloseKey(key);
+    return line;
+}
+
+int Registry(const char* outPath, int count, char** pairs) {
+    FILE* out = std::fopen(outPath, "wb");
+    if (!out) return 4;
+    for (int i = 0; i + 1 < count; i += 2)
+        std::fprintf(out, "%s\n", RegistryString(pairs[i], pairs[i + 1]).c_str());
+    std::fclose(out);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 5 && argc % 2 == 1 && std::string(argv[1]) == "registry")
+        return Registry(argv[2], argc - 3, argv + 3);
     if ((argc == 3 || argc == 4) && std::string(argv[1]) == "dialog")
         return Dialog(argv[2], argc == 4 ? std::strtoul(argv[3], nullptr, 10) : kDefaultLimitMs);
     if (argc == 3 && std::string(argv[1]) == "clip") return Clip(argv[2]);
