@@ -656,7 +656,8 @@ NEIGHBOUR_KEY = "HKCU\\Software\\Classes\\AllFilesystemObjects\\shell\\PlintorNe
 # Wine's shell reads verbs only from an extension's class under
 # HKEY_CLASSES_ROOT; the test puts the entry's command there.
 TEST_EXTENSION = ".plintortest"
-TEST_CLASS = "HKCR\\PlintorTest.File"
+TEST_CLASS_NAME = "PlintorTest.File"
+TEST_CLASS = "HKCR\\" + TEST_CLASS_NAME
 CMD = "C:\\windows\\system32\\cmd.exe"
 
 
@@ -743,7 +744,7 @@ def case_explorer_entry_added_used_and_removed(run):
     expect_equal(entry, expected_menu_entry(folder), "the entry's values")
 
     command = entry[3][len("value "):]
-    run.reg("add", "HKCR\\" + TEST_EXTENSION, "/ve", "/d", TEST_CLASS.split("\\")[1], "/f")
+    run.reg("add", "HKCR\\" + TEST_EXTENSION, "/ve", "/d", TEST_CLASS_NAME, "/f")
     run.reg("add", TEST_CLASS + "\\shell\\PlintorRename\\command", "/ve", "/d", command, "/f")
     expect_equal(run.registry(TEST_CLASS + "\\shell\\PlintorRename\\command", ""), [f"value {command}"],
                  "the command as registered for the shell")
