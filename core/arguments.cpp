@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/platform.h"
+#include "util/platform.h"
 
 namespace {
 

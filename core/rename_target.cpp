@@ -1,8 +1,8 @@
 #include "core/rename_target.h"
 
 #include "core/arguments.h"
-#include "core/platform.h"
 #include "util/path.h"
+#include "util/platform.h"
 
 namespace {
 

@@ -2,7 +2,9 @@
 rem Adds "Plintor Rename..." to Explorer's context menu of files and folders,
 rem for the current user only (no administrator rights), starting the
 rem plintor-rename.exe that lies beside this script. Run it again after
-rem moving the folder. With /q it does not wait for a key at the end.
+rem moving the folder. It also clears the mark of the web from that
+rem plintor-rename.exe (and from no other file), so that Explorer does not
+rem ask before every start. With /q it does not wait for a key at the end.
 rem
 rem The folder's name may hold ampersands, parentheses, carets, percent signs
 rem or exclamation marks. Delayed expansion stays off, so that no
@@ -12,6 +14,8 @@ rem cmd sees a quote there too: each data argument starts with \^", a quote
 rem that cmd passes on without counting it, so that the path falls inside
 rem the quotes as cmd counts them. Such an argument ends inside quotes as cmd
 rem counts them, so it comes last and any redirection comes first.
+rem PowerShell reads the path from the environment ($env:exe), so that it
+rem never stands on a command line that cmd or PowerShell would parse.
 setlocal DisableDelayedExpansion
 set "exe=%~dp0plintor-rename.exe"
 set "key=HKCU\Software\Classes\AllFilesystemObjects\shell\PlintorRename"
@@ -28,6 +32,8 @@ if errorlevel 1 goto failed
 if errorlevel 1 goto failed
 echo Added Plintor Rename to the context menu of files and folders, starting "%exe%".
 set "status=0"
+"%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command "Unblock-File -LiteralPath $env:exe -ErrorAction Stop" >nul 2>&1
+if errorlevel 1 echo If Windows asks before each start: right-click plintor-rename.exe, choose Properties, tick Unblock and click OK.
 goto end
 :missing
 echo plintor-rename.exe is not beside this script: unpack the whole zip, then run the script from there.

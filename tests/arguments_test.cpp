@@ -52,6 +52,11 @@ const LineCase kLines[] = {
     {"leading blanks before the name", "   prog a", 1, "a", ""},
 };
 
+// A failing case's log names the case and its line instead of dumping its bytes.
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name << ", line " << ::testing::PrintToString(c.line);
+}
+
 class ArgumentsTest : public ::testing::TestWithParam<LineCase> {
   protected:
     void SetUp() override { ResetFakePlatform(); }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/platform.h"
+#include "util/platform.h"
 
 FakePlatform& Fake() {
     static FakePlatform fake;

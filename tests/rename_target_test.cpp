@@ -147,6 +147,12 @@ const RenameCase kCases[] = {
      {{"C:\\d\\\xe9t\xe9", "C:\\d\\\xe0"}}},
 };
 
+// A failing case's log names the case and its inputs instead of dumping its bytes.
+void PrintTo(const RenameCase& c, std::ostream* os) {
+    *os << c.name << ", line " << ::testing::PrintToString(c.line) << ", current directory "
+        << ::testing::PrintToString(c.directory) << ", typed " << ::testing::PrintToString(c.typed);
+}
+
 class RenameTargetTest : public ::testing::TestWithParam<RenameCase> {
   protected:
     void SetUp() override {

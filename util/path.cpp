@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/platform.h"
+#include "util/platform.h"
 
 namespace {
 

@@ -9,9 +9,13 @@ namespace {
 // Shows the prompt and the name, all of it selected, with the focus on it.
 INT_PTR OnInitDialog(HWND dialog, UINT, WPARAM, LPARAM) {
     const RenamePrompt shown = PrepareRename();
-    // Show an ampersand in a name as itself, not as a mnemonic underline.
+    // Show an ampersand in a name as itself, not as a mnemonic underline, and
+    // end a prompt too long for its control in an ellipsis, not mid-letter.
     HWND prompt = GetDlgItem(dialog, IDC_PROMPT);
-    SetWindowLongPtrA(prompt, GWL_STYLE, GetWindowLongPtrA(prompt, GWL_STYLE) | SS_NOPREFIX);
+    SetWindowLongPtrA(prompt, GWL_STYLE, GetWindowLongPtrA(prompt, GWL_STYLE) | SS_NOPREFIX | SS_ENDELLIPSIS);
+    // Screen readers name the field after the static text just before it in
+    // z-order; the tab order of the tab stops stays OK, Cancel, field.
+    SetWindowPos(prompt, GetDlgItem(dialog, IDCANCEL), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetDlgItemTextA(dialog, IDC_PROMPT, shown.prompt.c_str());
     SetDlgItemTextA(dialog, IDC_NEW_NAME, shown.initialText.c_str());
     HWND edit = GetDlgItem(dialog, IDC_NEW_NAME);

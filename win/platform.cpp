@@ -1,7 +1,7 @@
 // The rename logic's platform calls, on the Win32 ANSI entry points.
 #include <windows.h>
 
-#include "core/platform.h"
+#include "util/platform.h"
 
 const char* PlatformCommandLine() { return GetCommandLineA(); }
 
