@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
-"""End-to-end tests of plintor-rename.exe: the real executable under Wine on a
-virtual X display with a window manager, started with exact raw command
-lines, read through a Windows-side probe and driven with real key presses
-and mouse clicks.
+"""End-to-end tests of plintor-rename.exe: the real executable, started with
+exact raw command lines, read through a Windows-side probe and driven by it
+with real key presses and mouse clicks (SendInput). On Linux it runs under
+Wine on a virtual X display with a window manager; on Windows, natively.
 
-usage: e2e.py BUILD-DIR start        start Xvfb, openbox and the wineserver
-       e2e.py BUILD-DIR stop         stop them
+usage: e2e.py BUILD-DIR start        set the session up (Xvfb, openbox and
+                                     the wineserver under Wine)
+       e2e.py BUILD-DIR stop         take it down
        e2e.py BUILD-DIR run CASE     run one case
        e2e.py BUILD-DIR list         list the cases
        e2e.py BUILD-DIR display      print the started session's display
+       e2e.py BUILD-DIR all          set up, run the unit tests, the resource
+                                     test and every case, take down; ends
+                                     with "N passed, N failed, N skipped"
 """
 import hashlib
 import json
@@ -24,15 +28,17 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 WINE_ENV = os.path.join(ROOT, "scripts", "wine-env")
-CAPTION = "Plintor Rename"
-# Characters beyond the US keyboard that cases type. They get keys of their
-# own before Wine starts: xdotool would otherwise remap keys while typing,
-# and Wine misreads keys typed right after a remapping.
-EXTRA_KEYS = "\u30c6\u30b9\u30c8\u00e9"
 TOOL = b'"C:\\Program Files\\Plintor\\plintor-rename.exe"'
+EDIT_ID = 201
+IDOK, IDCANCEL, PROMPT_ID = 1, 2, 100
+SKIPPED = 77  # a case's exit status when it cannot run here (ctest's SKIP_RETURN_CODE)
 
 
 class Failure(Exception):
+    pass
+
+
+class Skipped(Exception):
     pass
 
 
@@ -45,101 +51,6 @@ def expect_equal(actual, expected, what):
     check(actual == expected, f"{what}: expected {expected!r}, got {actual!r}")
 
 
-def windows_path(path):
-    """Wine's drive Z: is the Unix root."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wine_environment():
-    """The environment that scripts/wine-env sets up, as a dict."""
-    out = subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && env -0'], stdout=subprocess.PIPE,
-                         stdin=subprocess.DEVNULL, check=True).stdout
-    return dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
-
-
-def wine_command(env):
-    return [env.get("WINE", "/usr/lib/wine/wine64")]
-
-
-class Session:
-    """The display, window manager and wineserver shared by all cases."""
-
-    def __init__(self, build):
-        self.build = os.path.abspath(build)
-        self.state_dir = os.path.join(self.build, "e2e")
-        self.state_file = os.path.join(self.state_dir, "session.json")
-
-    def start(self):
-        self.stop()
-        os.makedirs(self.state_dir, exist_ok=True)
-        display = free_display()
-        devnull = subprocess.DEVNULL
-        xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                stdin=devnull, stdout=devnull, stderr=devnull, start_new_session=True)
-        env = dict(os.environ, DISPLAY=f":{display}")
-        wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, stdout=devnull, stderr=devnull).returncode == 0,
-                 10, "Xvfb did not start")
-        # On a freshly installed machine openbox's first start took about 10 s.
-        wm = subprocess.Popen(["openbox"], env=env, stdin=devnull, stdout=devnull, stderr=devnull,
-                              start_new_session=True)
-        wait_for(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
-                                        stdout=subprocess.PIPE, stderr=devnull).stdout.find(b"window id") >= 0,
-                 60, "openbox did not start")
-        map_extra_keys(env)
-        with open(self.state_file, "w") as f:
-            json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
-        # A fresh wineserver whose helpers all see this display.
-        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k; wine_ready'], env=env,
-                       stdin=devnull, stdout=devnull, stderr=devnull, timeout=180)
-        self.warm_up()
-
-    def warm_up(self):
-        """Opens and closes one dialog: the first window of a session starts
-        Wine's desktop process, which must not race a case for the focus."""
-        run = Run(self)
-        try:
-            run.start(tool_line(b"warm-up.txt"), cwd=run.work)
-            closer = run.wine(run.helper("probe"), "close")
-            check(closer.wait(60) == 0, "the warm-up dialog did not open")
-            expect_equal(run.finish()[0], "0", "warm-up exit status")
-        finally:
-            run.close()
-
-    def stop(self):
-        devnull = subprocess.DEVNULL
-        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k'], stdin=devnull, stdout=devnull,
-                       stderr=devnull, timeout=60)
-        if os.path.exists(self.state_file):
-            with open(self.state_file) as f:
-                for pid in json.load(f)["pids"]:
-                    try:
-                        os.kill(pid, signal.SIGTERM)
-                    except ProcessLookupError:
-                        pass
-            os.remove(self.state_file)
-
-    def display(self):
-        with open(self.state_file) as f:
-            return json.load(f)["display"]
-
-
-def map_extra_keys(env):
-    keymap = subprocess.run(["xmodmap", "-pke"], env=env, stdout=subprocess.PIPE, check=True).stdout.decode()
-    unused = [line.split()[1] for line in keymap.splitlines() if len(line.split()) == 3]
-    check(len(unused) >= len(EXTRA_KEYS), "not enough unused key codes")
-    expressions = []
-    for code, char in zip(unused, EXTRA_KEYS):
-        expressions += ["-e", f"keycode {code} = U{ord(char):04X}"]
-    subprocess.run(["xmodmap", *expressions], env=env, check=True)
-
-
-def free_display():
-    for number in range(90, 200):
-        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
-            return number
-    raise Failure("no free X display number")
-
-
 def wait_for(predicate, seconds, message):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
@@ -149,12 +60,173 @@ def wait_for(predicate, seconds, message):
     raise Failure(message)
 
 
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+# The two backends differ only in how a Windows program is started, how a
+# local path becomes a Windows path, and setting the session up and down.
+
+class WineBackend:
+    """Linux: Windows programs under Wine, on a virtual X display."""
+    native = False
+
+    def __init__(self, state_dir):
+        self.state_file = os.path.join(state_dir, "session.json")
+        self.wine = "/usr/lib/wine/wine64"
+
+    def command(self, program, *args):
+        return [self.wine, program, *args]
+
+    def windows_path(self, path):
+        """Wine's drive Z: is the Unix root."""
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+    def environment(self):
+        """scripts/wine-env's environment, with the session's display."""
+        out = subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && env -0'], stdout=subprocess.PIPE,
+                             stdin=subprocess.DEVNULL, check=True).stdout
+        env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
+        return dict(env, DISPLAY=self.display())
+
+    def set_up(self):
+        devnull = subprocess.DEVNULL
+        display = free_display()
+        xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdin=devnull, stdout=devnull, stderr=devnull, start_new_session=True)
+        env = dict(os.environ, DISPLAY=f":{display}")
+        wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, stdout=devnull, stderr=devnull).returncode == 0,
+                 10, "Xvfb did not start")
+        # A window manager, as on a desktop: without one, focus is racy. On a
+        # freshly installed machine openbox's first start took about 10 s.
+        wm = None
+        for attempt in range(3):
+            wm = subprocess.Popen(["openbox"], env=env, stdin=devnull, stdout=devnull, stderr=devnull,
+                                  start_new_session=True)
+            if self.wait_for_window_manager(env, wm):
+                break
+            wm.kill()
+        else:
+            raise Failure("openbox did not start")
+        with open(self.state_file, "w") as f:
+            json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
+        # A fresh wineserver whose helpers all see this display. Wine draws
+        # the caption and the close button itself, as Windows does, so that
+        # they are the dialog's own non-client area.
+        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k; wine_ready && '
+                        '"$WINE" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f'],
+                       env=env, stdin=devnull, stdout=devnull, stderr=devnull, timeout=180, check=True)
+
+    @staticmethod
+    def wait_for_window_manager(env, wm):
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and wm.poll() is None:
+            root = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL).stdout
+            if b"window id" in root:
+                return True
+            time.sleep(0.05)
+        return False
+
+    def take_down(self):
+        devnull = subprocess.DEVNULL
+        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k'], stdin=devnull, stdout=devnull,
+                       stderr=devnull, timeout=60)
+        if os.path.exists(self.state_file):
+            state = json.loads(read(self.state_file))
+            for pid in state["pids"]:
+                try:
+                    os.kill(pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            # A new session may take the same display number: a window
+            # manager started before the old server has gone would die with it.
+            number = state["display"][1:]
+            wait_for(lambda: not os.path.exists(f"/tmp/.X{number}-lock") and
+                     not os.path.exists(f"/tmp/.X11-unix/X{number}"), 20, "the old X server did not end")
+            os.remove(self.state_file)
+
+    def display(self):
+        return json.loads(read(self.state_file))["display"]
+
+
+class NativeBackend:
+    """Windows: programs started directly, on the desktop at hand."""
+    native = True
+
+    def __init__(self, state_dir):
+        pass
+
+    def command(self, program, *args):
+        return [program, *args]
+
+    def windows_path(self, path):
+        return os.path.abspath(path)
+
+    def environment(self):
+        return dict(os.environ)
+
+    def set_up(self):
+        pass
+
+    def take_down(self):
+        pass
+
+    def display(self):
+        return "the interactive desktop"
+
+
+def free_display():
+    for number in range(90, 200):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            return number
+    raise Failure("no free X display number")
+
+
+BACKEND = None  # set by main for the build folder
+
+
+def windows_path(path):
+    return BACKEND.windows_path(path)
+
+
+class Session:
+    """What all cases share: the backend's session, set up once."""
+
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.state_dir = os.path.join(self.build, "e2e")
+
+    def start(self):
+        self.stop()
+        os.makedirs(self.state_dir, exist_ok=True)
+        BACKEND.set_up()
+        self.warm_up()
+
+    def warm_up(self):
+        """Opens and closes one dialog: under Wine the first window of a
+        session starts its desktop process, which must not race a case for
+        the focus."""
+        run = Run(self)
+        try:
+            run.start(tool_line(b"warm-up.txt"), cwd=run.work)
+            closer = run.program(run.helper("probe"), "close")
+            check(closer.wait(60) == 0, "the warm-up dialog did not open")
+            expect_equal(run.finish()[0], "0", "warm-up exit status")
+        finally:
+            run.close()
+
+    def stop(self):
+        BACKEND.take_down()
+
+
 class Run:
     """One start of the tool in a folder of its own."""
 
     def __init__(self, session):
         self.build = session.build
-        self.env = dict(wine_environment(), DISPLAY=session.display())
+        self.env = BACKEND.environment()
         self.dir = tempfile.mkdtemp(prefix="case-", dir=session.state_dir)
         self.work = os.path.join(self.dir, "work")
         os.mkdir(self.work)
@@ -176,19 +248,24 @@ class Run:
         return path
 
     def listing(self):
+        """The work folder's files with their contents, and its folders, by
+        "/"-separated relative names."""
         result = {}
         for top, dirs, files in os.walk(self.work):
+            relative = os.path.relpath(top, self.work).replace(os.sep, "/")
+            prefix = "" if relative == "." else relative + "/"
             for name in files:
-                with open(os.path.join(top, name), "rb") as f:
-                    result[os.path.relpath(os.path.join(top, name), self.work)] = f.read()
+                result[prefix + name] = read(os.path.join(top, name))
             for name in dirs:
-                result[os.path.relpath(os.path.join(top, name), self.work) + "/"] = None
+                result[prefix + name + "/"] = None
         return result
 
-    def wine(self, *args, env=None):
-        with open(os.path.join(self.dir, "wine.log"), "ab") as log:
-            return subprocess.Popen(wine_command(self.env) + list(args), env=env or self.env,
-                                    stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+    def program(self, *args, env=None):
+        """Starts a Windows program; its output goes to the case's log (a
+        pipe would be held open by Wine's helpers)."""
+        with open(os.path.join(self.dir, "programs.log"), "ab") as log:
+            return subprocess.Popen(BACKEND.command(*args), env=env or self.env, stdin=subprocess.DEVNULL,
+                                    stdout=log, stderr=log)
 
     def start(self, line, cwd=None, utf8=False, program="plintor-rename.exe", env=None):
         """Starts the tool (or another program of the build, or one given by
@@ -204,41 +281,41 @@ class Run:
         args += [program, windows_path(line_file), windows_path(self.result_file)]
         if cwd:
             args.append(windows_path(cwd))
-        self.launcher = self.wine(*args, env=dict(self.env, **(env or {})))
+        self.launcher = self.program(*args, env=dict(self.env, **(env or {})))
 
     def start_through_shell(self, verb, path):
         """Has the shell run a verb of the file's class, as Explorer does."""
         self.result_file = os.path.join(self.dir, "result")
-        self.launcher = self.wine(self.helper("launcher"), "--shell", verb, windows_path(path),
-                                  windows_path(self.result_file))
+        self.launcher = self.program(self.helper("launcher"), "--shell", verb, windows_path(path),
+                                     windows_path(self.result_file))
 
     def helper(self, name):
         return os.path.join(self.build, "tests", "e2e", name + ".exe")
 
+    def probe(self, *args):
+        """Runs the probe with an output file as its second argument; returns
+        the file's lines."""
+        out = os.path.join(self.dir, "probe-" + args[0])
+        if os.path.exists(out):
+            os.remove(out)
+        status = self.program(self.helper("probe"), args[0], windows_path(out), *args[1:]).wait(90)
+        check(os.path.exists(out), f"the probe's {args[0]} wrote nothing (exit status {status})")
+        return read(out).split(b"\n")
+
     def registry(self, *key_and_names):
         """The probe's reading of these registry values, one line each."""
-        out = os.path.join(self.dir, "registry")
-        probe = self.wine(self.helper("probe"), "registry", windows_path(out), *key_and_names)
-        check(probe.wait(60) == 0, "the probe could not read the registry")
-        with open(out, "rb") as f:
-            return f.read().decode().splitlines()
+        return [line.decode() for line in self.probe("registry", *key_and_names) if line]
 
     def reg(self, *args):
-        check(self.wine("reg", *args).wait(60) == 0, f"reg {' '.join(args)} failed")
+        check(self.program("reg", *args).wait(60) == 0, f"reg {' '.join(args)} failed")
 
     def dialog(self, limit_ms=20000, must_be_ready=True):
         """What the probe reads of the open dialog."""
-        out = os.path.join(self.dir, "probe")
-        if os.path.exists(out):
-            os.remove(out)
-        self.wine(self.helper("probe"), "dialog", windows_path(out),
-                  str(limit_ms)).wait(60)
         facts = {}
-        with open(out, "rb") as f:
-            for line in f.read().split(b"\n"):
-                if line:
-                    key, _, value = line.partition(b" ")
-                    facts[key.decode()] = value
+        for line in self.probe("dialog", str(limit_ms)):
+            if line:
+                key, _, value = line.partition(b" ")
+                facts[key.decode()] = value
         if must_be_ready:
             check(facts.get("ready") == b"1", f"the dialog did not open ready to type: {facts}")
         return facts
@@ -253,12 +330,31 @@ class Run:
                 return "dialog"
         raise Failure("neither a dialog nor an end")
 
+    def input(self, *actions, focus=EDIT_ID):
+        """Has the probe take the foreground for the dialog, check that the
+        focus is on control focus and send the actions as real input;
+        returns the control with the focus after each action."""
+        lines = [line.decode() for line in self.probe("input", str(focus), *actions) if line]
+        errors = [line[len("error "):] for line in lines if line.startswith("error ")]
+        check(not errors, f"input {' '.join(actions)}: {'; '.join(errors)}")
+        return [int(line.split()[1]) for line in lines if line.startswith("focus ")]
+
+    def keys(self, *keys):
+        return self.input(*("key:" + key for key in keys))
+
+    def type(self, text):
+        self.input("text:" + text.encode().hex())
+
+    def click(self, target):
+        """Clicks a control (by its identifier) or the dialog's close button ("close")."""
+        self.input(f"click:{target}")
+
     def paste(self, text):
         """Puts text on the clipboard and pastes it with Ctrl+V."""
         clip = os.path.join(self.dir, "clip")
         with open(clip, "wb") as f:
             f.write(text.encode())
-        probe = self.wine(self.helper("probe"), "clip", windows_path(clip))
+        probe = self.program(self.helper("probe"), "clip", windows_path(clip))
         check(probe.wait(60) == 0, "could not fill the clipboard")
         self.keys("ctrl+v")
 
@@ -269,53 +365,17 @@ class Run:
             facts = dict(line.split() for line in f if line.strip())
         return facts["status"], int(facts["windows"])
 
-    def x(self, *args):
-        subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=30, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL)
 
-    def x_window(self):
-        out = subprocess.run(["xdotool", "search", "--sync", "--name", f"^{CAPTION}$"], env=self.env,
-                             stdout=subprocess.PIPE, timeout=30, check=True).stdout.split()
-        check(len(out) == 1, f"expected one dialog window, found {len(out)}")
-        return out[0].decode()
-
-    def activate(self):
-        window = self.x_window()
-        self.x("windowactivate", "--sync", window)
-        active = subprocess.run(["xdotool", "getwindowfocus"], env=self.env, stdout=subprocess.PIPE,
-                                check=True).stdout.decode().strip()
-        check(active == window, f"keyboard focus is on window {active}, not the dialog {window}")
-
-    def keys(self, *keys):
-        self.activate()
-        self.x("key", "--delay", "30", *keys)
-
-    def type(self, text):
-        missing = {c for c in text if ord(c) > 127 and c not in EXTRA_KEYS}
-        check(not missing, f"add {''.join(sorted(missing))!r} to EXTRA_KEYS")
-        self.activate()
-        self.x("type", "--delay", "30", text)
-
-    def click(self, rect):
-        left, top, right, bottom = (int(v) for v in rect.split())
-        self.x("mousemove", "--sync", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
-
-    def click_close_button(self):
-        """Clicks the close button that the window manager draws at the title bar's right end."""
-        window = self.x_window()
-        # xwininfo, not xdotool: the latter misplaces reparented windows.
-        info = subprocess.run(["xwininfo", "-id", window], env=self.env, stdout=subprocess.PIPE,
-                              check=True).stdout.decode()
-        g = {}
-        for line in info.splitlines():
-            key, _, value = line.strip().partition(":")
-            g[key] = value.strip()
-        extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], env=self.env,
-                                 stdout=subprocess.PIPE, check=True).stdout.decode()
-        left, right, top, bottom = (int(v) for v in extents.split("=")[1].split(","))
-        x = int(g["Absolute upper-left X"]) + int(g["Width"]) + right - 12
-        y = int(g["Absolute upper-left Y"]) - top // 2
-        self.x("mousemove", "--sync", str(x), str(y), "click", "1")
+def windows_only(reason):
+    """A case that only real Windows can show; skipped elsewhere with the reason."""
+    def mark(case):
+        def wrapped(run):
+            if not BACKEND.native:
+                raise Skipped(reason)
+            case(run)
+        wrapped.__doc__ = case.__doc__
+        return wrapped
+    return mark
 
 
 def tool_line(*arguments):
@@ -378,7 +438,7 @@ def renames_with(confirm):
     return case
 
 
-case_ok_button_renames = renames_with(lambda run, d: run.click(d["ok"]))
+case_ok_button_renames = renames_with(lambda run, d: run.click(IDOK))
 case_ok_button_renames.__doc__ = "Typing a new name and clicking OK renames on disk."
 case_enter_renames = renames_with(lambda run, d: run.keys("Return"))
 case_enter_renames.__doc__ = "Typing a new name and pressing Enter renames on disk."
@@ -397,11 +457,11 @@ def leaves_with(close):
     return case
 
 
-case_cancel_button_leaves = leaves_with(lambda run, d: run.click(d["cancel"]))
+case_cancel_button_leaves = leaves_with(lambda run, d: run.click(IDCANCEL))
 case_cancel_button_leaves.__doc__ = "Cancel renames nothing, even after typing."
 case_escape_leaves = leaves_with(lambda run, d: run.keys("Escape"))
 case_escape_leaves.__doc__ = "Esc renames nothing."
-case_close_button_leaves = leaves_with(lambda run, d: run.click_close_button())
+case_close_button_leaves = leaves_with(lambda run, d: run.click("close"))
 case_close_button_leaves.__doc__ = "The title bar's close button renames nothing."
 case_alt_f4_leaves = leaves_with(lambda run, d: run.keys("alt+F4"))
 case_alt_f4_leaves.__doc__ = "Alt+F4 renames nothing."
@@ -459,6 +519,56 @@ def case_ampersand_shown_as_itself(run):
     expect_equal(d["prompt"], b'Rename "Tom & Jerry.txt" to:', "prompt")
     check(int(d["prompt-style"], 16) & 0x80, f"prompt style {d['prompt-style']} lacks SS_NOPREFIX")
     rename_and_expect(run, "T&J.txt", {"T&J.txt": b"t\n"})
+
+
+SS_NOPREFIX, SS_ENDELLIPSIS = 0x80, 0x4000
+
+
+def case_long_name_prompt_and_tab_order(run):
+    """A name too long for the prompt: its text stays exact and is drawn
+    ending in an ellipsis; the prompt is the control just before the field,
+    so that screen readers name the field after it; Tab goes from the field
+    to OK, Cancel and back to the field."""
+    name = "Annual Report 2024 - Final Version (Reviewed by Legal & Finance).docx"
+    target = run.make(name)
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    d = run.dialog()
+    expect_equal(d["prompt"].decode(), f'Rename "{name}" to:', "prompt")
+    style = int(d["prompt-style"], 16)
+    check(style & SS_NOPREFIX and style & SS_ENDELLIPSIS, f"prompt style {style:#x} lacks SS_NOPREFIX or SS_ENDELLIPSIS")
+    expect_equal(int(d["before-edit"]), PROMPT_ID, "the control just before the field")
+    expect_equal(run.keys("Tab", "Tab", "Tab"), [IDOK, IDCANCEL, EDIT_ID], "the focus after each Tab")
+    run.keys("Escape")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+@windows_only("Wine's oleacc gives no accessibility objects for dialog controls")
+def case_field_named_for_screen_readers(run):
+    """The accessibility layer names the edit field with the prompt's text."""
+    run.make("report.txt")
+    run.start(tool_line(quoted(run.path("report.txt"))))
+    run.dialog()
+    expect_equal(run.probe("accessible")[0].decode(), 'name Rename "report.txt" to:', "the field's accessible name")
+    run.keys("Escape")
+    expect_equal(run.finish()[0], "0", "exit status")
+
+
+@windows_only("only Windows has the system's long-path policy; the job turns it on")
+def case_path_over_300_characters_renamed(run):
+    """With the long-path policy on, a file at a path of over 300 characters
+    is renamed through the dialog."""
+    import winreg
+    with winreg.OpenKey(winreg.HKEY_LOCAL_MACHINE, r"SYSTEM\CurrentControlSet\Control\FileSystem") as key:
+        check(winreg.QueryValueEx(key, "LongPathsEnabled")[0] == 1, "LongPathsEnabled is not 1")
+    folders = ["a folder with a long name " + "x" * 70] * 3
+    target = run.make("/".join(folders + ["report.txt"]), b"long\n")
+    check(len(windows_path(target)) > 300, f"the path is only {len(windows_path(target))} characters")
+    files = {"/".join(folders[:depth]) + "/": None for depth in range(1, 4)}
+    run.start(tool_line(quoted(target)))
+    expect_equal(run.dialog()["edit"], b"report.txt", "edit text")
+    rename_and_expect(run, "renamed.txt", dict(files, **{"/".join(folders + ["renamed.txt"]): b"long\n"}))
 
 
 def case_failed_rename_loses_nothing(run):
@@ -661,11 +771,6 @@ TEST_CLASS = "HKCR\\" + TEST_CLASS_NAME
 CMD = "C:\\windows\\system32\\cmd.exe"
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
 def pack(run, out):
     """Packs the release into out; returns the zip's path."""
     subprocess.run([sys.executable, os.path.join(ROOT, "kit", "pack.py"),
@@ -727,7 +832,7 @@ def with_clean_registry(case):
             case(run)
         finally:
             for key in (MENU_KEY, NEIGHBOUR_KEY, "HKCR\\" + TEST_EXTENSION, TEST_CLASS):
-                run.wine("reg", "delete", key, "/f").wait(60)
+                run.program("reg", "delete", key, "/f").wait(60)
     wrapped.__doc__ = case.__doc__
     return wrapped
 
@@ -774,34 +879,119 @@ def case_explorer_entry_follows_a_moved_folder(run):
     expect_equal(menu_entry(run), expected_menu_entry(new), "the entry's values after the move")
 
 
+@windows_only("Wine's shell reads no verbs from AllFilesystemObjects, and its cmd drops % from a script's path")
+@with_clean_registry
+def case_explorer_entry_as_explorer_uses_it(run):
+    """From a folder named with a percent sign, an ampersand, parentheses, an
+    accent and an exclamation mark: the entry's values byte for byte; the
+    shell runs the verb straight from AllFilesystemObjects on a file with
+    blanks and it renames the file; after removal the shell has no such verb."""
+    folder = unpack_kit(run, "100% Tools & Co (x86) caf\u00e9!")
+    run_kit_script(run, folder, "add-to-explorer.cmd")
+    expect_equal(menu_entry(run), expected_menu_entry(folder), "the entry's values")
+    run.start_through_shell("PlintorRename", run.make("Quarterly report.txt", b"q\n"))
+    expect_equal(run.dialog()["edit"], b"Quarterly report.txt", "edit text")
+    rename_and_expect(run, "Annual report.txt", {"Annual report.txt": b"q\n"})
+    run_kit_script(run, folder, "remove-from-explorer.cmd")
+    expect_equal(menu_entry(run), ["no-key"] * 4, "the entry after removal")
+    run.start_through_shell("PlintorRename", run.path("Annual report.txt"))
+    expect_equal(run.launcher.wait(60), 3, "the launcher's status (3: the shell refused the verb)")
+
+
+@windows_only("Wine's files have no alternate data streams, and its powershell.exe is a stub")
+@with_clean_registry
+def case_add_script_clears_the_download_mark(run):
+    """add-to-explorer.cmd clears the mark of the web from the executable
+    beside it, and from no other file."""
+    folder = unpack_kit(run, "Downloads")
+    mark = b"[ZoneTransfer]\r\nZoneId=3\r\n"
+    for name in ("plintor-rename.exe", "README.txt"):
+        with open(os.path.join(folder, name + ":Zone.Identifier"), "wb") as f:
+            f.write(mark)
+    run_kit_script(run, folder, "add-to-explorer.cmd")
+    check(not os.path.exists(os.path.join(folder, "plintor-rename.exe:Zone.Identifier")),
+          "the executable still carries the mark")
+    expect_equal(read(os.path.join(folder, "README.txt:Zone.Identifier")), mark, "the README's mark")
+
+
 CASES = {name[len("case_"):]: value for name, value in globals().items() if name.startswith("case_")}
 
 
+def run_case(session, name, logs=None):
+    """Runs one case; returns "passed", "failed" or "skipped". With logs, a
+    failed case leaves its programs' output and a screenshot there."""
+    case = CASES[name]
+    print(f"{name}: {case.__doc__}", flush=True)
+    run = Run(session)
+    try:
+        case(run)
+        print("passed", flush=True)
+        return "passed"
+    except Skipped as skipped:
+        print(f"skipped: {skipped}", flush=True)
+        return "skipped"
+    except Failure as failure:
+        print(f"FAILED: {failure}", flush=True)
+        if logs:
+            os.makedirs(logs, exist_ok=True)
+            shot = run.program(run.helper("probe"), "screenshot", windows_path(os.path.join(logs, name + ".bmp")))
+            shot.wait(60)
+            if os.path.exists(os.path.join(run.dir, "programs.log")):
+                shutil.copy(os.path.join(run.dir, "programs.log"), os.path.join(logs, name + ".log"))
+        return "failed"
+    finally:
+        run.close()
+
+
+def run_program(session, name, program):
+    """Runs one of the build's GoogleTest programs from the build folder."""
+    print(f"{name}: {os.path.relpath(program, session.build)}", flush=True)
+    log = os.path.join(session.state_dir, name + ".log")
+    with open(log, "wb") as out:
+        status = subprocess.run(BACKEND.command(program), cwd=session.build, env=BACKEND.environment(),
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=out, timeout=600).returncode
+    text = read(log).decode(errors="replace")
+    summary = [line for line in text.splitlines() if line.startswith(("[  PASSED  ]", "[  FAILED  ]"))]
+    print(text if status else "\n".join(summary), flush=True)
+    print("passed" if status == 0 else f"FAILED: exit status {status}", flush=True)
+    return "passed" if status == 0 else "failed"
+
+
+def run_all(session):
+    """Everything that runs on Windows, in one go."""
+    counts = {"passed": 0, "failed": 0, "skipped": 0}
+    session.start()
+    try:
+        for name, program in (("unit_tests", os.path.join("tests", "logic_tests.exe")),
+                              ("resources", os.path.join("tests", "resource_tests.exe"))):
+            counts[run_program(session, name, os.path.join(session.build, program))] += 1
+        for name in CASES:
+            counts[run_case(session, name, logs=os.path.join(session.state_dir, "logs"))] += 1
+    finally:
+        session.stop()
+    print(f"{counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped")
+    return 1 if counts["failed"] else 0
+
+
 def main():
+    global BACKEND
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     session = Session(sys.argv[1])
+    BACKEND = (NativeBackend if os.name == "nt" else WineBackend)(session.state_dir)
     command = sys.argv[2]
     if command == "start":
         session.start()
     elif command == "stop":
         session.stop()
     elif command == "display":
-        print(session.display())
+        print(BACKEND.display())
     elif command == "list":
         print("\n".join(CASES))
     elif command == "run" and len(sys.argv) == 4 and sys.argv[3] in CASES:
-        case = CASES[sys.argv[3]]
-        print(f"{sys.argv[3]}: {case.__doc__}")
-        run = Run(session)
-        try:
-            case(run)
-        except Failure as failure:
-            print(f"FAILED: {failure}")
-            return 1
-        finally:
-            run.close()
-        print("passed")
+        return {"passed": 0, "failed": 1, "skipped": SKIPPED}[run_case(session, sys.argv[3])]
+    elif command == "all":
+        return run_all(session)
     else:
         sys.exit(__doc__)
     return 0

@@ -72,7 +72,8 @@ bool StartThroughShell(const char* verb, const char* file, PROCESS_INFORMATION* 
     const std::wstring wideFile = Wide(file);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // A refused verb must fail here, not wait on a message box.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = wideVerb.c_str();
     info.lpFile = wideFile.c_str();
     info.nShow = SW_SHOWNORMAL;

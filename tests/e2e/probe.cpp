@@ -4,6 +4,22 @@
 //   Waits until the dialog is visible with its edit control present and
 //   focused (or a time limit passes), then writes one "key value" line per
 //   fact to OUT-FILE; texts in UTF-8.
+// usage: probe input OUT-FILE FOCUS ACTION...
+//   Makes the dialog the foreground window, checks that control FOCUS (0:
+//   any) has the keyboard focus, then performs each ACTION through
+//   SendInput, as a user would:
+//     key:NAME         a key, with modifiers: Return, Escape, BackSpace, Tab,
+//                      alt+F4, ctrl+v
+//     text:HEX         the hex-coded UTF-8 text, typed as Unicode input
+//     click:ID         a click in the middle of control ID
+//     click:close      a click on the dialog's own close button
+//   Writes "focus ID" after each action (0 once the dialog has gone), or
+//   "error REASON" and exits with 1.
+// usage: probe accessible OUT-FILE
+//   Writes "name TEXT", the name that the accessibility layer gives the
+//   dialog's edit field, or "error REASON".
+// usage: probe screenshot OUT-FILE
+//   Saves the whole screen as a 24-bit BMP.
 // usage: probe close
 //   Waits for the dialog and asks it to close, as the window manager would.
 // usage: probe clip TEXT-FILE
@@ -15,11 +31,14 @@
 //   one line each: reg.exe would print non-ASCII text in the OEM code page.
 #include <windows.h>
 
-#include <psapi.h> // after windows.h, which it needs
+#include <oleacc.h> // these after windows.h, which they need
+#include <psapi.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -108,6 +127,8 @@ int Dialog(const char* outPath, DWORD limitMs) {
         std::fprintf(out, "edit %s\n", WindowTextUtf8(edit).c_str());
         std::fprintf(out, "selection %u %u\n", LOWORD(selection), HIWORD(selection));
         std::fprintf(out, "focus %d\n", focus ? GetDlgCtrlID(focus) : 0);
+        HWND beforeEdit = GetWindow(edit, GW_HWNDPREV);
+        std::fprintf(out, "before-edit %d\n", beforeEdit ? GetDlgCtrlID(beforeEdit) : 0);
         std::fprintf(out, "prompt-style %#lx\n",
                      static_cast<unsigned long>(GetWindowLongPtrA(GetDlgItem(dialog, kPromptId), GWL_STYLE)));
         WriteRect(out, "dialog", dialog);
@@ -120,16 +141,6 @@ int Dialog(const char* outPath, DWORD limitMs) {
 }
 
 } // namespace
-
-int Close() {
-    const ULONGLONG deadline = GetTickCount64() + kDefaultLimitMs;
-    HWND dialog = nullptr;
-    while (!Ready(dialog = FindWindowA("#32770", kCaption))) {
-        if (GetTickCount64() > deadline) return 1;
-        Sleep(20);
-    }
-    return PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
-}
 
 // Puts the UTF-8 text of a file on the clipboard, for pasting.
 int Clip(const char* textPath) {
@@ -159,6 +170,297 @@ std::wstring Wide(const char* utf8) {
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &text[0], units);
     text.resize(static_cast<std::size_t>(units > 0 ? units - 1 : 0));
     return text;
+}
+
+// Waits until the dialog is ready to type into; nullptr when it never is.
+HWND WaitForDialog(DWORD limitMs) {
+    const ULONGLONG deadline = GetTickCount64() + limitMs;
+    HWND dialog = nullptr;
+    while (!Ready(dialog = FindWindowA("#32770", kCaption))) {
+        if (GetTickCount64() > deadline) return nullptr;
+        Sleep(20);
+    }
+    return dialog;
+}
+
+int Close() {
+    HWND dialog = WaitForDialog(kDefaultLimitMs);
+    return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
+constexpr DWORD kPaceMs = 15;
+
+// Lets the dialog's thread take in what was sent before the next event.
+void Settle(HWND dialog) {
+    Sleep(kPaceMs);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
+}
+
+bool Send(INPUT input) { return SendInput(1, &input, sizeof input) == 1; }
+
+bool SendKey(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return Send(input);
+}
+
+bool SendUnit(wchar_t unit, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = unit;
+    input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+    return Send(input);
+}
+
+bool SendButton(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return Send(input);
+}
+
+bool InMenuMode(HWND dialog) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) &&
+           (info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE | GUI_POPUPMENUMODE));
+}
+
+// The foreground rules let only some processes set the foreground: try the
+// documented ways in turn, the last being a key press, which grants it.
+bool TakeForeground(HWND dialog) {
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        if (GetForegroundWindow() == dialog) break;
+        const DWORD self = GetCurrentThreadId();
+        HWND current = GetForegroundWindow();
+        const DWORD owner = current ? GetWindowThreadProcessId(current, nullptr) : 0;
+        const bool attached =
+            attempt % 2 == 1 && owner && owner != self && AttachThreadInput(self, owner, TRUE);
+        if (attempt >= 4 && attempt % 4 == 0) {
+            SendKey(VK_MENU, false);
+            SendKey(VK_MENU, true);
+        }
+        BringWindowToTop(dialog);
+        SetForegroundWindow(dialog);
+        if (attached) AttachThreadInput(self, owner, FALSE);
+        Sleep(50);
+    }
+    // A lone Alt that reached the dialog opens its system menu: leave it.
+    if (InMenuMode(dialog)) {
+        SendKey(VK_ESCAPE, false);
+        SendKey(VK_ESCAPE, true);
+        Settle(dialog);
+    }
+    return GetForegroundWindow() == dialog && !InMenuMode(dialog);
+}
+
+WORD VirtualKey(const std::string& name) {
+    if (name == "Return") return VK_RETURN;
+    if (name == "Escape") return VK_ESCAPE;
+    if (name == "BackSpace") return VK_BACK;
+    if (name == "Tab") return VK_TAB;
+    if (name == "F4") return VK_F4;
+    if (name == "alt") return VK_MENU;
+    if (name == "ctrl") return VK_CONTROL;
+    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+        return static_cast<WORD>(std::toupper(static_cast<unsigned char>(name[0])));
+    return 0;
+}
+
+// "alt+F4": modifiers down in order, the key pressed, modifiers up.
+std::string PressKeys(HWND dialog, const std::string& spec) {
+    std::vector<WORD> keys;
+    for (std::size_t start = 0;;) {
+        const std::size_t plus = spec.find('+', start);
+        const WORD key = VirtualKey(spec.substr(start, plus - start));
+        if (!key) return "unknown key in " + spec;
+        keys.push_back(key);
+        if (plus == std::string::npos) break;
+        start = plus + 1;
+    }
+    for (WORD key : keys)
+        if (!SendKey(key, false)) return "SendInput refused " + spec;
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+        SendKey(*key, true);
+    Settle(dialog);
+    return "";
+}
+
+std::string TypeText(HWND dialog, const std::string& hex) {
+    std::string utf8;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        utf8 += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    for (wchar_t unit : Wide(utf8.c_str())) {
+        if (!SendUnit(unit, false) || !SendUnit(unit, true)) return "SendInput refused the text";
+        Settle(dialog);
+    }
+    return "";
+}
+
+// The middle of the close button, found by asking the window itself which
+// part of its caption row answers HTCLOSE.
+bool CloseButton(HWND dialog, POINT* point) {
+    TITLEBARINFO title{};
+    title.cbSize = sizeof title;
+    if (!GetTitleBarInfo(dialog, &title)) return false;
+    const LONG y = (title.rcTitleBar.top + title.rcTitleBar.bottom) / 2;
+    LONG first = -1, last = -1;
+    for (LONG x = title.rcTitleBar.right; x >= title.rcTitleBar.left; --x) {
+        const LRESULT hit = SendMessageW(dialog, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+        if (hit == HTCLOSE) {
+            if (last < 0) last = x;
+            first = x;
+        } else if (last >= 0) {
+            break;
+        }
+    }
+    if (last < 0) return false;
+    *point = {(first + last) / 2, y};
+    return true;
+}
+
+std::string Click(HWND dialog, const std::string& target) {
+    POINT point{};
+    if (target == "close") {
+        if (!CloseButton(dialog, &point)) return "no part of the caption answers HTCLOSE";
+    } else {
+        HWND control = GetDlgItem(dialog, std::atoi(target.c_str()));
+        RECT r{};
+        if (!control || !GetWindowRect(control, &r)) return "no control " + target;
+        point = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    POINT at{};
+    if (!SetCursorPos(point.x, point.y) || !GetCursorPos(&at) || at.x != point.x || at.y != point.y)
+        return "could not move the pointer to " + std::to_string(point.x) + "," + std::to_string(point.y);
+    Settle(dialog);
+    if (!SendButton(MOUSEEVENTF_LEFTDOWN)) return "SendInput refused the click";
+    Settle(dialog);
+    SendButton(MOUSEEVENTF_LEFTUP);
+    Settle(dialog);
+    return "";
+}
+
+int ControlWithFocus(HWND dialog) {
+    HWND focus = IsWindow(dialog) ? FocusOf(dialog) : nullptr;
+    return focus ? GetDlgCtrlID(focus) : 0;
+}
+
+std::string Act(HWND dialog, const std::string& action) {
+    const std::size_t colon = action.find(':');
+    const std::string kind = action.substr(0, colon), value = action.substr(colon + 1);
+    if (colon == std::string::npos) return "bad action " + action;
+    if (kind == "key") return PressKeys(dialog, value);
+    if (kind == "text") return TypeText(dialog, value);
+    if (kind == "click") return Click(dialog, value);
+    return "bad action " + action;
+}
+
+int Input(const char* outPath, int expectedFocus, int count, char** actions) {
+    FILE* out = std::fopen(outPath, "wb");
+    if (!out) return 4;
+    std::string error;
+    HWND dialog = WaitForDialog(kDefaultLimitMs);
+    if (!dialog) error = "the dialog is not open and ready";
+    if (error.empty() && !TakeForeground(dialog)) {
+        HWND other = GetForegroundWindow();
+        error = "could not make the dialog the foreground window; it is \"" + WindowTextUtf8(other) + "\"";
+    }
+    // Activation restores the focus a moment later than the foreground.
+    for (int wait = 0; error.empty() && expectedFocus && ControlWithFocus(dialog) != expectedFocus; ++wait) {
+        if (wait == 100)
+            error = "the focus is on control " + std::to_string(ControlWithFocus(dialog)) + ", not " +
+                    std::to_string(expectedFocus);
+        Sleep(20);
+    }
+    for (int i = 0; error.empty() && i < count; ++i) {
+        if (GetForegroundWindow() != dialog) {
+            error = std::string("the dialog lost the foreground before ") + actions[i];
+            break;
+        }
+        error = Act(dialog, actions[i]);
+        if (error.empty()) std::fprintf(out, "focus %d\n", ControlWithFocus(dialog));
+    }
+    if (!error.empty()) std::fprintf(out, "error %s\n", error.c_str());
+    std::fclose(out);
+    return error.empty() ? 0 : 1;
+}
+
+// The edit field's name as screen readers hear it; empty, with a reason in
+// error, when there is none.
+std::string EditName(HWND dialog, std::string* error) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(GetDlgItem(dialog, kEditId), static_cast<DWORD>(OBJID_CLIENT),
+                                          IID_IAccessible, reinterpret_cast<void**>(&accessible)))) {
+        *error = "no accessible object for the edit field";
+        return "";
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::string text;
+    if (accessible->get_accName(self, &name) == S_OK && name)
+        text = Utf8(std::wstring(name, SysStringLen(name)));
+    else
+        *error = "the edit field has no accessible name";
+    SysFreeString(name);
+    accessible->Release();
+    return text;
+}
+
+int AccessibleName(const char* outPath) {
+    FILE* out = std::fopen(outPath, "wb");
+    if (!out) return 4;
+    HWND dialog = WaitForDialog(kDefaultLimitMs);
+    std::string error = dialog ? "" : "the dialog is not open and ready";
+    CoInitialize(nullptr);
+    const std::string name = dialog ? EditName(dialog, &error) : "";
+    CoUninitialize();
+    if (error.empty())
+        std::fprintf(out, "name %s\n", name.c_str());
+    else
+        std::fprintf(out, "error %s\n", error.c_str());
+    std::fclose(out);
+    return 0;
+}
+
+// The whole screen, for a failed case's log.
+int Screenshot(const char* outPath) {
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::vector<char> pixels(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+              reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* out = std::fopen(outPath, "wb");
+    if (!out) return 4;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&header, sizeof header, 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out);
+    std::fclose(out);
+    return 0;
 }
 
 std::string RegistryString(const std::string& path, const char* name) {
@@ -195,11 +497,17 @@ int Registry(const char* outPath, int count, char** pairs) {
 }
 
 int main(int argc, char** argv) {
+    // Rectangles and clicks in the same pixels as the per-monitor aware tool.
+    SetProcessDPIAware();
     if (argc >= 5 && argc % 2 == 1 && std::string(argv[1]) == "registry")
         return Registry(argv[2], argc - 3, argv + 3);
     if ((argc == 3 || argc == 4) && std::string(argv[1]) == "dialog")
         return Dialog(argv[2], argc == 4 ? std::strtoul(argv[3], nullptr, 10) : kDefaultLimitMs);
     if (argc == 3 && std::string(argv[1]) == "clip") return Clip(argv[2]);
+    if (argc >= 4 && std::string(argv[1]) == "input")
+        return Input(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
+    if (argc == 3 && std::string(argv[1]) == "accessible") return AccessibleName(argv[2]);
+    if (argc == 3 && std::string(argv[1]) == "screenshot") return Screenshot(argv[2]);
     if (argc == 2 && std::string(argv[1]) == "close") return Close();
     return 2;
 }
