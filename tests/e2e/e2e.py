@@ -975,6 +975,8 @@ def run_all(session):
 
 def main():
     global BACKEND
+    # Texts of cases in any script, whatever the console's code page.
+    sys.stdout.reconfigure(errors="backslashreplace")
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     session = Session(sys.argv[1])
