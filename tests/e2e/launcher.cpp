@@ -10,7 +10,8 @@
 // the most visible top-level windows the program had at once.
 #include <windows.h>
 
-#include <shellapi.h> // after windows.h, which it needs
+#include <objbase.h> // these after windows.h, which they need
+#include <shellapi.h>
 
 #include <cstdio>
 #include <fstream>
@@ -72,6 +73,8 @@ bool StartThroughShell(const char* verb, const char* file, PROCESS_INFORMATION* 
     const std::wstring wideFile = Wide(file);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
+    // The shell may hand the verb to extensions, which need COM.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     // A refused verb must fail here, not wait on a message box.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = wideVerb.c_str();

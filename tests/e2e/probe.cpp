@@ -188,7 +188,8 @@ int Close() {
     return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
-constexpr DWORD kPaceMs = 15;
+// As a quick typist: the system delivers injected input asynchronously.
+constexpr DWORD kPaceMs = 30;
 
 // Lets the dialog's thread take in what was sent before the next event.
 void Settle(HWND dialog) {
@@ -230,24 +231,31 @@ bool InMenuMode(HWND dialog) {
            (info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE | GUI_POPUPMENUMODE));
 }
 
-// The foreground rules let only some processes set the foreground: try the
-// documented ways in turn, the last being a key press, which grants it.
+// One request for the foreground, in one of the documented ways: 0 directly,
+// 1 attached to the foreground thread's input, 2 also after a key press,
+// which grants the right.
+void AskForeground(HWND dialog, int way) {
+    const DWORD self = GetCurrentThreadId();
+    HWND current = GetForegroundWindow();
+    const DWORD owner = current ? GetWindowThreadProcessId(current, nullptr) : 0;
+    const bool attached = way >= 1 && owner && owner != self && AttachThreadInput(self, owner, TRUE);
+    if (way == 2) {
+        SendKey(VK_MENU, false);
+        SendKey(VK_MENU, true);
+    }
+    BringWindowToTop(dialog);
+    SetForegroundWindow(dialog);
+    if (attached) AttachThreadInput(self, owner, FALSE);
+}
+
+// The foreground rules stop a process that did not start the dialog: try
+// each way in turn until the dialog is the foreground window.
 bool TakeForeground(HWND dialog) {
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        if (GetForegroundWindow() == dialog) break;
-        const DWORD self = GetCurrentThreadId();
-        HWND current = GetForegroundWindow();
-        const DWORD owner = current ? GetWindowThreadProcessId(current, nullptr) : 0;
-        const bool attached =
-            attempt % 2 == 1 && owner && owner != self && AttachThreadInput(self, owner, TRUE);
-        if (attempt >= 4 && attempt % 4 == 0) {
-            SendKey(VK_MENU, false);
-            SendKey(VK_MENU, true);
+    for (int way = 0; way < 3; ++way) {
+        for (int attempt = 0; attempt < 10 && GetForegroundWindow() != dialog; ++attempt) {
+            AskForeground(dialog, way);
+            Sleep(50);
         }
-        BringWindowToTop(dialog);
-        SetForegroundWindow(dialog);
-        if (attached) AttachThreadInput(self, owner, FALSE);
-        Sleep(50);
     }
     // A lone Alt that reached the dialog opens its system menu: leave it.
     if (InMenuMode(dialog)) {
@@ -272,18 +280,18 @@ WORD VirtualKey(const std::string& name) {
 }
 
 // "alt+F4": modifiers down in order, the key pressed, modifiers up.
-std::string PressKeys(HWND dialog, const std::string& spec) {
+std::string PressKeys(HWND dialog, const std::string& chord) {
     std::vector<WORD> keys;
     for (std::size_t start = 0;;) {
-        const std::size_t plus = spec.find('+', start);
-        const WORD key = VirtualKey(spec.substr(start, plus - start));
-        if (!key) return "unknown key in " + spec;
+        const std::size_t plus = chord.find('+', start);
+        const WORD key = VirtualKey(chord.substr(start, plus - start));
+        if (!key) return "unknown key in " + chord;
         keys.push_back(key);
         if (plus == std::string::npos) break;
         start = plus + 1;
     }
     for (WORD key : keys)
-        if (!SendKey(key, false)) return "SendInput refused " + spec;
+        if (!SendKey(key, false)) return "SendInput refused " + chord;
     for (auto key = keys.rbegin(); key != keys.rend(); ++key)
         SendKey(*key, true);
     Settle(dialog);
@@ -351,8 +359,8 @@ int ControlWithFocus(HWND dialog) {
 
 std::string Act(HWND dialog, const std::string& action) {
     const std::size_t colon = action.find(':');
-    const std::string kind = action.substr(0, colon), value = action.substr(colon + 1);
     if (colon == std::string::npos) return "bad action " + action;
+    const std::string kind = action.substr(0, colon), value = action.substr(colon + 1);
     if (kind == "key") return PressKeys(dialog, value);
     if (kind == "text") return TypeText(dialog, value);
     if (kind == "click") return Click(dialog, value);
