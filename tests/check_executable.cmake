@@ -1,7 +1,7 @@
 # Checks what the release executable promises: 64-bit GUI program, at most
 # 64 KiB (no unwinder or thread library linked in), only system DLLs
-# imported, no link timestamp, and the same bytes when built again from the
-# same source in another folder.
+# imported, no link timestamp, aware of Terminal Services, and the same
+# bytes when built again from the same source in another folder.
 #
 # cmake -DEXE=... -DOBJDUMP=... -DSOURCE=... -DTOOLCHAIN=... -DSCRATCH=... -P check_executable.cmake
 file(SIZE ${EXE} size)
@@ -19,7 +19,8 @@ foreach(import IN LISTS imports)
     message(FATAL_ERROR "unexpected import: ${import}")
   endif()
 endforeach()
-foreach(expected "file format pei-x86-64" "Subsystem[ \t]+00000002" "Time/Date[ \t]+Thu Jan  1 00:00:00 1970")
+foreach(expected "file format pei-x86-64" "Subsystem[ \t]+00000002" "Time/Date[ \t]+Thu Jan  1 00:00:00 1970"
+                "TERMINAL_SERVICE_AWARE")
   if(NOT headers MATCHES "${expected}")
     message(FATAL_ERROR "headers lack '${expected}'")
   endif()

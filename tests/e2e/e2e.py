@@ -811,10 +811,13 @@ def unpack_kit(run, folder):
     return path
 
 
-def run_kit_script(run, folder, script):
-    """Runs a kit script with /q as Explorer runs a double-clicked batch file."""
-    run.start(f'cmd.exe /c ""{windows_path(os.path.join(folder, script))}" /q"'.encode(), program=CMD, utf8=True)
-    expect_equal(run.finish()[0], "0", f"{script} exit status")
+def run_kit_script(run, folder, script, status="0", output=None):
+    """Runs a kit script with /q as Explorer runs a double-clicked batch file,
+    its output into the file output if given."""
+    into = f' >"{windows_path(output)}"' if output else ""
+    run.start(f'cmd.exe /c ""{windows_path(os.path.join(folder, script))}" /q{into}"'.encode(), program=CMD,
+              utf8=True)
+    expect_equal(run.finish()[0], status, f"{script} exit status")
 
 
 def menu_entry(run):
@@ -870,7 +873,7 @@ def case_explorer_entry_follows_a_moved_folder(run):
     and carets), the script points the entry at the new place."""
     # Wine's cmd drops a percent sign from the script's own path (%0, %~dp0)
     # and expands the text that an expansion produced; Windows does neither,
-    # so folders with a percent sign can only be tried there.
+    # so the refusal of a folder with a percent sign is tried there only.
     old = unpack_kit(run, "Tools & Utils (x86) caf\u00e9")
     run_kit_script(run, old, "add-to-explorer.cmd")
     new = os.path.join(run.dir, "My Apps", "Sure! ^_^ (x64)")
@@ -879,14 +882,14 @@ def case_explorer_entry_follows_a_moved_folder(run):
     expect_equal(menu_entry(run), expected_menu_entry(new), "the entry's values after the move")
 
 
-@windows_only("Wine's shell reads no verbs from AllFilesystemObjects, and its cmd drops % from a script's path")
+@windows_only("Wine's shell reads no verbs from AllFilesystemObjects")
 @with_clean_registry
 def case_explorer_entry_as_explorer_uses_it(run):
-    """From a folder named with a percent sign, an ampersand, parentheses, an
-    accent and an exclamation mark: the entry's values byte for byte; the
-    shell runs the verb straight from AllFilesystemObjects on a file with
-    blanks and it renames the file; after removal the shell has no such verb."""
-    folder = unpack_kit(run, "100% Tools & Co (x86) caf\u00e9!")
+    """From a folder named with an ampersand, parentheses, an accent and an
+    exclamation mark: the entry's values byte for byte; the shell runs the
+    verb straight from AllFilesystemObjects on a file with blanks and it
+    renames the file; after removal the shell has no such verb."""
+    folder = unpack_kit(run, "Tools & Co (x86) caf\u00e9!")
     run_kit_script(run, folder, "add-to-explorer.cmd")
     expect_equal(menu_entry(run), expected_menu_entry(folder), "the entry's values")
     run.start_through_shell("PlintorRename", run.make("Quarterly report.txt", b"q\n"))
@@ -896,6 +899,20 @@ def case_explorer_entry_as_explorer_uses_it(run):
     expect_equal(menu_entry(run), ["no-key"] * 4, "the entry after removal")
     run.start_through_shell("PlintorRename", run.path("Annual report.txt"))
     expect_equal(run.launcher.wait(60), 3, "the launcher's status (3: the shell refused the verb)")
+
+
+@windows_only("Wine's cmd drops a percent sign from a script's own path before the script can see it")
+@with_clean_registry
+def case_add_script_refuses_a_percent_folder(run):
+    """From a folder whose path holds a percent sign, which the shell would
+    read as its own marker in the entry's command, add-to-explorer.cmd
+    writes nothing, says why in one line and exits 1."""
+    folder = unpack_kit(run, "100% Tools")
+    said = os.path.join(run.dir, "said.txt")
+    run_kit_script(run, folder, "add-to-explorer.cmd", status="1", output=said)
+    expect_equal(menu_entry(run), ["no-key"] * 4, "the entry")
+    lines = read(said).decode(errors="replace").splitlines()
+    check(len(lines) == 1 and "percent sign" in lines[0], f"expected one line naming the percent sign: {lines!r}")
 
 
 @windows_only("Wine's files have no alternate data streams, and its powershell.exe is a stub")
