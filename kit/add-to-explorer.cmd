@@ -22,18 +22,19 @@ rem PowerShell reads the path from the environment ($env:exe), so that it
 rem never stands on a command line that cmd or PowerShell would parse.
 setlocal DisableDelayedExpansion
 set "exe=%~dp0plintor-rename.exe"
+set "reg=%SystemRoot%\System32\reg.exe"
 set "key=HKCU\Software\Classes\AllFilesystemObjects\shell\PlintorRename"
 set "wait=1"
 if /i "%~1"=="/q" set "wait="
 for /f "tokens=1* delims=%%" %%a in ("%exe%") do if not "%%b"=="" goto percent
 if not exist "%exe%" goto missing
->nul "%SystemRoot%\System32\reg.exe" add "%key%" /ve /f /d "Plintor Rename..."
+>nul "%reg%" add "%key%" /ve /f /d "Plintor Rename..."
 if errorlevel 1 goto failed
->nul "%SystemRoot%\System32\reg.exe" add "%key%" /v Icon /f /d \^""%exe%\",0"
+>nul "%reg%" add "%key%" /v Icon /f /d \^""%exe%\",0"
 if errorlevel 1 goto failed
->nul "%SystemRoot%\System32\reg.exe" add "%key%" /v MultiSelectModel /f /d Single
+>nul "%reg%" add "%key%" /v MultiSelectModel /f /d Single
 if errorlevel 1 goto failed
->nul "%SystemRoot%\System32\reg.exe" add "%key%\command" /ve /f /d \^""%exe%\" \"%%1\""
+>nul "%reg%" add "%key%\command" /ve /f /d \^""%exe%\" \"%%1\""
 if errorlevel 1 goto failed
 echo Added Plintor Rename to the context menu of files and folders, starting "%exe%".
 set "status=0"

@@ -4,12 +4,13 @@ rem user: the one key that add-to-explorer.cmd made, and nothing else. With
 rem /q it does not wait for a key at the end. reg.exe is started by its full
 rem path: cmd looks in the current directory first.
 setlocal DisableDelayedExpansion
+set "reg=%SystemRoot%\System32\reg.exe"
 set "key=HKCU\Software\Classes\AllFilesystemObjects\shell\PlintorRename"
 set "wait=1"
 if /i "%~1"=="/q" set "wait="
-"%SystemRoot%\System32\reg.exe" query "%key%" >nul 2>&1
+"%reg%" query "%key%" >nul 2>&1
 if errorlevel 1 goto absent
-"%SystemRoot%\System32\reg.exe" delete "%key%" /f >nul
+"%reg%" delete "%key%" /f >nul
 if errorlevel 1 goto failed
 echo Removed Plintor Rename from the context menu of files and folders.
 set "status=0"
