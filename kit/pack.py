@@ -36,6 +36,18 @@ def source_time():
                               stdin=subprocess.DEVNULL, check=True, text=True).stdout)
 
 
+def write_zip(path, files):
+    """A zip of these names and bytes that the same commit makes byte for byte."""
+    stamp = time.gmtime(max(source_time(), DOS_EPOCH))[:6]
+    with zipfile.ZipFile(path, "w") as archive:
+        for entry, data in sorted(files.items()):
+            info = zipfile.ZipInfo(entry, date_time=stamp)
+            info.create_system = 0  # attributes are MS-DOS ones
+            info.external_attr = FILE_ATTRIBUTE_ARCHIVE
+            info.compress_type = zipfile.ZIP_DEFLATED
+            archive.writestr(info, data, compresslevel=9)
+
+
 def contents(exe, version):
     return {
         "plintor-rename.exe": read(exe),
@@ -52,20 +64,13 @@ def main():
     exe, out = sys.argv[1:]
     version = read(os.path.join(ROOT, "VERSION")).decode().strip()
     name = f"plintor-rename-{version}-windows-x64.zip"
-    stamp = time.gmtime(max(source_time(), DOS_EPOCH))[:6]
-    entries = sorted(contents(exe, version).items())
     os.makedirs(out, exist_ok=True)
     path = os.path.join(out, name)
-    with zipfile.ZipFile(path, "w") as archive:
-        for entry, data in entries:
-            info = zipfile.ZipInfo(entry, date_time=stamp)
-            info.create_system = 0  # attributes are MS-DOS ones
-            info.external_attr = FILE_ATTRIBUTE_ARCHIVE
-            info.compress_type = zipfile.ZIP_DEFLATED
-            archive.writestr(info, data, compresslevel=9)
+    write_zip(path, contents(exe, version))
     digest = hashlib.sha256(read(path)).hexdigest()
-    with open(os.path.join(out, "SHA256SUMS"), "w") as sums:
-        sums.write(f"{digest}  {name}\n")
+    # As bytes: Python on Windows would write text with CRLF.
+    with open(os.path.join(out, "SHA256SUMS"), "wb") as sums:
+        sums.write(f"{digest}  {name}\n".encode())
     print(path)
 
 

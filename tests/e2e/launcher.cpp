@@ -7,7 +7,10 @@
 // so that it reaches the program whole whatever this process's code page.
 // With --shell, the shell runs the VERB of FILE's class (ShellExecuteEx), as
 // Explorer does; VERB and FILE are UTF-8. RESULT-FILE gets "status N" (or "status timeout") and "windows N",
-// the most visible top-level windows the program had at once.
+// the most visible top-level windows the program had at once; RESULT-FILE.pid gets the program's process id
+// as soon as it runs. The program runs in a job that ends it, and whatever it started, when the launcher
+// ends for any reason: a killed launcher leaves no dialog behind to spoil the next test.
+// Exit status: 0 once RESULT-FILE is written; 2 bad usage, 3 not started, 4 a file not written, 5 no job.
 #include <windows.h>
 
 #include <objbase.h> // these after windows.h, which they need
@@ -42,6 +45,14 @@ int VisibleWindows(DWORD process) {
     return count.visible;
 }
 
+// RESULT-FILE.pid, for the probe to tell this program's dialog from any other.
+bool WriteProcessId(const char* resultPath, DWORD id) {
+    FILE* out = std::fopen((std::string(resultPath) + ".pid").c_str(), "wb");
+    if (!out) return false;
+    std::fprintf(out, "%lu\n", static_cast<unsigned long>(id));
+    return std::fclose(out) == 0;
+}
+
 } // namespace
 
 std::wstring Wide(const std::string& utf8) {
@@ -51,12 +62,26 @@ std::wstring Wide(const std::string& utf8) {
     return text;
 }
 
+// A job whose last handle, the launcher's own, ends every process in it.
+HANDLE KillOnCloseJob() {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+// Started suspended, so that the program is in the job before it can run.
 bool Start(bool utf8, const char* program, std::string line, const char* directory,
            PROCESS_INFORMATION* process) {
+    constexpr DWORD kFlags = CREATE_SUSPENDED;
     if (!utf8) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        return CreateProcessA(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
+        return CreateProcessA(program, &line[0], nullptr, nullptr, FALSE, kFlags, nullptr, directory, &startup,
                               process);
     }
     STARTUPINFOW startup{};
@@ -64,7 +89,7 @@ bool Start(bool utf8, const char* program, std::string line, const char* directo
     std::wstring wideLine = Wide(line);
     const std::wstring wideProgram = Wide(program);
     const std::wstring wideDirectory = directory ? Wide(directory) : std::wstring();
-    return CreateProcessW(wideProgram.c_str(), &wideLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    return CreateProcessW(wideProgram.c_str(), &wideLine[0], nullptr, nullptr, FALSE, kFlags, nullptr,
                           directory ? wideDirectory.c_str() : nullptr, &startup, process);
 }
 
@@ -89,8 +114,15 @@ bool StartThroughShell(const char* verb, const char* file, PROCESS_INFORMATION* 
 int main(int argc, char** argv) {
     PROCESS_INFORMATION process{};
     const char* resultPath = nullptr;
+    HANDLE job = KillOnCloseJob();
+    if (!job) return 5;
     if (argc == 5 && std::string(argv[1]) == "--shell") {
         if (!StartThroughShell(argv[2], argv[3], &process)) return 3;
+        // The shell started it running: into the job at once. A process
+        // that ended meanwhile cannot join, and needs no job.
+        if (!AssignProcessToJobObject(job, process.hProcess) &&
+            WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+            return 5;
         resultPath = argv[4];
     } else {
         const bool utf8 = argc > 1 && std::string(argv[1]) == "--utf8";
@@ -102,8 +134,14 @@ int main(int argc, char** argv) {
         std::ifstream lineFile(argv[2], std::ios::binary);
         std::string line((std::istreambuf_iterator<char>(lineFile)), std::istreambuf_iterator<char>());
         if (!Start(utf8, argv[1], line, argc > 4 ? argv[4] : nullptr, &process)) return 3;
+        if (!AssignProcessToJobObject(job, process.hProcess)) {
+            TerminateProcess(process.hProcess, 255);
+            return 5;
+        }
+        ResumeThread(process.hThread);
         resultPath = argv[3];
     }
+    if (!WriteProcessId(resultPath, process.dwProcessId)) return 4;
     int mostWindows = 0;
     bool timedOut = false;
     const ULONGLONG deadline = GetTickCount64() + kLimitMs;

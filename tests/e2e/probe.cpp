@@ -1,5 +1,8 @@
 // Reads the rename dialog of another process, for the end-to-end tests.
 //
+// usage: probe [--process PID] VERB ...
+//   With --process, only the dialog of that process counts: a dialog left
+//   by another run is never read, typed into or closed.
 // usage: probe dialog OUT-FILE [LIMIT-MS]
 //   Waits until the dialog is visible with its edit control present and
 //   focused (or a time limit passes), then writes one "key value" line per
@@ -19,7 +22,7 @@
 //   Writes "name TEXT", the name that the accessibility layer gives the
 //   dialog's edit field, or "error REASON".
 // usage: probe screenshot OUT-FILE
-//   Saves the whole screen as a 24-bit BMP.
+//   Saves the whole screen as a PNG.
 // usage: probe close
 //   Waits for the dialog and asks it to close, as the window manager would.
 // usage: probe clip TEXT-FILE
@@ -31,7 +34,8 @@
 //   one line each: reg.exe would print non-ASCII text in the OEM code page.
 #include <windows.h>
 
-#include <oleacc.h> // these after windows.h, which they need
+#include <gdiplus.h> // these after windows.h, which they need
+#include <oleacc.h>
 #include <psapi.h>
 
 #include <cctype>
@@ -46,6 +50,31 @@ constexpr const char* kCaption = "Plintor Rename";
 constexpr int kEditId = 201;
 constexpr int kPromptId = 100;
 constexpr DWORD kDefaultLimitMs = 20000;
+
+DWORD gProcess = 0; // the process whose dialog counts; 0: any
+
+struct Search {
+    HWND dialog;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM context) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[16] = "", caption[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, caption, sizeof caption);
+    if ((gProcess && owner != gProcess) || std::string(name) != "#32770" || std::string(caption) != kCaption)
+        return TRUE;
+    reinterpret_cast<Search*>(context)->dialog = window;
+    return FALSE;
+}
+
+// The first rename dialog in z-order, of the given process if there is one.
+HWND FindDialog() {
+    Search search{nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+    return search.dialog;
+}
 
 std::string Utf8(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -111,7 +140,7 @@ int Dialog(const char* outPath, DWORD limitMs) {
     HWND dialog = nullptr;
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     for (;;) {
-        dialog = FindWindowA("#32770", kCaption);
+        dialog = FindDialog();
         if (Ready(dialog) || GetTickCount64() > deadline) break;
         Sleep(20);
     }
@@ -176,7 +205,7 @@ std::wstring Wide(const char* utf8) {
 HWND WaitForDialog(DWORD limitMs) {
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     HWND dialog = nullptr;
-    while (!Ready(dialog = FindWindowA("#32770", kCaption))) {
+    while (!Ready(dialog = FindDialog())) {
         if (GetTickCount64() > deadline) return nullptr;
         Sleep(20);
     }
@@ -231,9 +260,10 @@ bool InMenuMode(HWND dialog) {
            (info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE | GUI_POPUPMENUMODE));
 }
 
-// One request for the foreground, in one of the documented ways: 0 directly,
+// One request for the foreground, in one of the usual ways: 0 directly,
 // 1 attached to the foreground thread's input, 2 also after a key press,
-// which grants the right.
+// which grants the right, 3 as the task switcher does it, for a console
+// that holds the foreground as a hosted runner's does.
 void AskForeground(HWND dialog, int way) {
     const DWORD self = GetCurrentThreadId();
     HWND current = GetForegroundWindow();
@@ -244,14 +274,17 @@ void AskForeground(HWND dialog, int way) {
         SendKey(VK_MENU, true);
     }
     BringWindowToTop(dialog);
-    SetForegroundWindow(dialog);
+    if (way == 3)
+        SwitchToThisWindow(dialog, TRUE);
+    else
+        SetForegroundWindow(dialog);
     if (attached) AttachThreadInput(self, owner, FALSE);
 }
 
 // The foreground rules stop a process that did not start the dialog: try
 // each way in turn until the dialog is the foreground window.
 bool TakeForeground(HWND dialog) {
-    for (int way = 0; way < 3; ++way) {
+    for (int way = 0; way < 4; ++way) {
         for (int attempt = 0; attempt < 10 && GetForegroundWindow() != dialog; ++attempt) {
             AskForeground(dialog, way);
             Sleep(50);
@@ -436,7 +469,7 @@ int AccessibleName(const char* outPath) {
     return 0;
 }
 
-// The whole screen, for a failed case's log.
+// The whole screen as a PNG, for a failed case's log: a tenth of a BMP's size.
 int Screenshot(const char* outPath) {
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
@@ -445,30 +478,21 @@ int Screenshot(const char* outPath) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
     SelectObject(memory, old);
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    std::vector<char> pixels(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-              reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    FILE* out = std::fopen(outPath, "wb");
-    if (!out) return 4;
-    std::fwrite(&file, sizeof file, 1, out);
-    std::fwrite(&header, sizeof header, 1, out);
-    std::fwrite(pixels.data(), 1, pixels.size(), out);
-    std::fclose(out);
-    return 0;
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 4;
+    // GDI+'s PNG encoder.
+    const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    Gdiplus::Status saved = Gdiplus::GenericError;
+    {
+        Gdiplus::Bitmap image(bitmap, nullptr);
+        saved = image.Save(Wide(outPath).c_str(), &png, nullptr);
+    }
+    Gdiplus::GdiplusShutdown(token);
+    DeleteObject(bitmap);
+    return saved == Gdiplus::Ok ? 0 : 4;
 }
 
 std::string RegistryString(const std::string& path, const char* name) {
@@ -507,6 +531,11 @@ int Registry(const char* outPath, int count, char** pairs) {
 int main(int argc, char** argv) {
     // Rectangles and clicks in the same pixels as the per-monitor aware tool.
     SetProcessDPIAware();
+    if (argc >= 3 && std::string(argv[1]) == "--process") {
+        gProcess = std::strtoul(argv[2], nullptr, 10);
+        argc -= 2;
+        argv += 2;
+    }
     if (argc >= 5 && argc % 2 == 1 && std::string(argv[1]) == "registry")
         return Registry(argv[2], argc - 3, argv + 3);
     if ((argc == 3 || argc == 4) && std::string(argv[1]) == "dialog")

@@ -1,0 +1,285 @@
+"""The dialog as a user meets it: what it shows, and what each way of
+confirming or leaving it does on disk."""
+
+import os
+
+from harness import *
+
+
+
+# The cases. Each gets a fresh Run and says what it proves.
+
+def case_opens_quoted_path_with_blanks(run):
+    """The dialog as it opens for a quoted path with blanks; Esc then leaves it."""
+    target = run.make("my files/report 2024.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    d = run.dialog()
+    expect_equal(d["caption"], b"Plintor Rename", "caption")
+    expect_equal(d["prompt"], b'Rename "report 2024.txt" to:', "prompt")
+    expect_equal(d["edit"], b"report 2024.txt", "edit text")
+    expect_equal(d["selection"], b"0 15", "selection")
+    expect_equal(d["focus"], b"201", "focused control")
+    run.keys("Escape")
+    status, windows = run.finish()
+    expect_equal(windows, 1, "windows shown")
+    expect_unchanged(run, before, status)
+
+
+def renames_with(confirm):
+    def case(run):
+        target = run.make("report.txt", b"keep me\n")
+        run.make("other.txt", b"other\n")
+        run.start(tool_line(quoted(target)))
+        d = run.dialog()
+        run.type("renamed file.txt")
+        expect_equal(run.dialog()["edit"], b"renamed file.txt", "typed text replaces the selected name")
+        confirm(run, d)
+        status, _ = run.finish()
+        expect_equal(status, "0", "exit status")
+        expect_equal(run.listing(), {"renamed file.txt": b"keep me\n", "other.txt": b"other\n"}, "files")
+    return case
+
+
+case_ok_button_renames = renames_with(lambda run, d: run.click(IDOK))
+case_ok_button_renames.__doc__ = "Typing a new name and clicking OK renames on disk."
+case_enter_renames = renames_with(lambda run, d: run.keys("Return"))
+case_enter_renames.__doc__ = "Typing a new name and pressing Enter renames on disk."
+
+
+def leaves_with(close):
+    def case(run):
+        target = run.make("report.txt")
+        before = run.listing()
+        run.start(tool_line(quoted(target)))
+        d = run.dialog()
+        run.type("renamed.txt")
+        close(run, d)
+        status, _ = run.finish()
+        expect_unchanged(run, before, status)
+    return case
+
+
+case_cancel_button_leaves = leaves_with(lambda run, d: run.click(IDCANCEL))
+case_cancel_button_leaves.__doc__ = "Cancel renames nothing, even after typing."
+case_escape_leaves = leaves_with(lambda run, d: run.keys("Escape"))
+case_escape_leaves.__doc__ = "Esc renames nothing."
+case_close_button_leaves = leaves_with(lambda run, d: run.click("close"))
+case_close_button_leaves.__doc__ = "The title bar's close button renames nothing."
+case_alt_f4_leaves = leaves_with(lambda run, d: run.keys("alt+F4"))
+case_alt_f4_leaves.__doc__ = "Alt+F4 renames nothing."
+
+
+def case_emptied_field_renames_nothing(run):
+    """Clearing the field and pressing Enter renames nothing."""
+    target = run.make("report.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.keys("BackSpace")
+    expect_equal(run.dialog()["edit"], b"", "edit text after BackSpace")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def case_unchanged_name_closes(run):
+    """Enter on the name as shown closes the dialog and keeps the file."""
+    target = run.make("report.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def no_window(line):
+    def case(run):
+        run.make("report.txt")
+        before = run.listing()
+        run.start(line, cwd=run.work)
+        status, windows = run.finish()
+        expect_equal(windows, 0, "windows shown")
+        expect_unchanged(run, before, status)
+    return case
+
+
+case_no_argument = no_window(TOOL)
+case_no_argument.__doc__ = "Without an argument: no window, status 0."
+case_only_blanks_after_the_name = no_window(TOOL + b" \t  ")
+case_only_blanks_after_the_name.__doc__ = "Blanks after the program's name are no argument."
+case_only_empty_quoted_argument = no_window(TOOL + b' ""')
+case_only_empty_quoted_argument.__doc__ = "An empty quoted argument is no argument."
+
+
+def case_ampersand_shown_as_itself(run):
+    """A name with an ampersand: the prompt holds it as it is and shows it
+    literally, not as a mnemonic underline."""
+    target = run.make("Tom & Jerry.txt", b"t\n")
+    run.start(tool_line(quoted(target)))
+    d = run.dialog()
+    expect_equal(d["prompt"], b'Rename "Tom & Jerry.txt" to:', "prompt")
+    check(int(d["prompt-style"], 16) & 0x80, f"prompt style {d['prompt-style']} lacks SS_NOPREFIX")
+    rename_and_expect(run, "T&J.txt", {"T&J.txt": b"t\n"})
+
+
+SS_NOPREFIX, SS_ENDELLIPSIS = 0x80, 0x4000
+
+
+def case_long_name_prompt_and_tab_order(run):
+    """A name too long for the prompt: its text stays exact and is drawn
+    ending in an ellipsis; the prompt is the control just before the field,
+    so that screen readers name the field after it; Tab goes from the field
+    to OK, Cancel and back to the field."""
+    name = "Annual Report 2024 - Final Version (Reviewed by Legal & Finance).docx"
+    target = run.make(name)
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    d = run.dialog()
+    expect_equal(d["prompt"].decode(), f'Rename "{name}" to:', "prompt")
+    style = int(d["prompt-style"], 16)
+    check(style & SS_NOPREFIX and style & SS_ENDELLIPSIS, f"prompt style {style:#x} lacks SS_NOPREFIX or SS_ENDELLIPSIS")
+    expect_equal(int(d["before-edit"]), PROMPT_ID, "the control just before the field")
+    expect_equal(run.keys("Tab", "Tab", "Tab"), [IDOK, IDCANCEL, EDIT_ID], "the focus after each Tab")
+    run.keys("Escape")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+@windows_only("Wine's oleacc gives no accessibility objects for dialog controls")
+def case_field_named_for_screen_readers(run):
+    """The accessibility layer names the edit field with the prompt's text."""
+    run.make("report.txt")
+    run.start(tool_line(quoted(run.path("report.txt"))))
+    run.dialog()
+    expect_equal(run.probe("accessible")[0].decode(), 'name Rename "report.txt" to:', "the field's accessible name")
+    run.keys("Escape")
+    expect_equal(run.finish()[0], "0", "exit status")
+
+
+@windows_only("only Windows has the system's long-path policy; the job turns it on")
+def case_path_over_300_characters_renamed(run):
+    """With the long-path policy on, a file at a path of over 300 characters
+    is renamed through the dialog."""
+    import winreg
+    with winreg.OpenKey(winreg.HKEY_LOCAL_MACHINE, r"SYSTEM\CurrentControlSet\Control\FileSystem") as key:
+        check(winreg.QueryValueEx(key, "LongPathsEnabled")[0] == 1, "LongPathsEnabled is not 1")
+    folders = ["a folder with a long name " + "x" * 70] * 3
+    target = run.make("/".join(folders + ["report.txt"]), b"long\n")
+    check(len(windows_path(target)) > 300, f"the path is only {len(windows_path(target))} characters")
+    files = {"/".join(folders[:depth]) + "/": None for depth in range(1, 4)}
+    run.start(tool_line(quoted(target)))
+    expect_equal(run.dialog()["edit"], b"report.txt", "edit text")
+    rename_and_expect(run, "renamed.txt", dict(files, **{"/".join(folders + ["renamed.txt"]): b"long\n"}))
+
+
+def case_failed_rename_loses_nothing(run):
+    """Renaming onto an existing name fails silently: status 0, both files intact."""
+    target = run.make("a.txt", b"first\n")
+    run.make("b.txt", b"second\n")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("b.txt")
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_unchanged(run, before, status)
+
+
+def fails_with_its_dialog_open(run):
+    """(fails on purpose, with its dialog open, on an error that is no Failure)"""
+    run.make("report.txt")
+    run.start(tool_line(quoted(run.path("report.txt"))))
+    run.dialog()
+    raise OSError("failing on purpose")
+
+
+def case_failed_case_ends_its_programs(run):
+    """A case that fails with its dialog open fails alone and takes its
+    programs with it: no dialog is left, and the next run's dialog works."""
+    expect_equal(run_case(run.session, "fails_with_its_dialog_open", fails_with_its_dialog_open), "failed",
+                 "the failing case's outcome")
+    wait_for(lambda: "caption" not in run.dialog(limit_ms=0, must_be_ready=False), 10,
+             "a dialog outlived the case that opened it")
+    target = run.make("report.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.type("renamed.txt")
+    run.keys("Escape")
+    expect_unchanged(run, before, run.finish()[0])
+
+
+def case_relative_path_uses_current_directory(run):
+    """A bare name is renamed within the current directory."""
+    run.make("report.txt", b"data\n")
+    run.start(tool_line(b"report.txt"), cwd=run.work)
+    d = run.dialog()
+    expect_equal(d["prompt"], b'Rename "report.txt" to:', "prompt")
+    rename_and_expect(run, "done.txt", {"done.txt": b"data\n"})
+
+
+def case_further_arguments_ignored(run):
+    """Only the first argument is the target; the rest change nothing."""
+    target = run.make("first.txt", b"1\n")
+    other = run.make("second.txt", b"2\n")
+    run.start(tool_line(quoted(target), quoted(other), b"/x"))
+    expect_equal(run.dialog()["edit"], b"first.txt", "edit text")
+    rename_and_expect(run, "third.txt", {"third.txt": b"1\n", "second.txt": b"2\n"})
+
+
+def case_quoted_run_inside_a_token(run):
+    """A quoted run inside a token, no escape before a double quote, upper-half bytes."""
+    run.make("caf\u00e9 menu/list.txt", b"x\n")
+    folder = windows_path(run.path("caf\u00e9 menu")).encode("cp1252")
+    head, _, tail = folder.rpartition(b"\\")
+    run.start(TOOL + b" " + head + b'\\"' + tail + b'"\\list.txt')
+    d = run.dialog()
+    expect_equal(d["edit"], b"list.txt", "edit text")
+    rename_and_expect(run, "new.txt", {"caf\u00e9 menu/": None, "caf\u00e9 menu/new.txt": b"x\n"})
+
+
+def case_directory_is_renamed(run):
+    """A path naming a directory renames the directory with its contents."""
+    run.make("old dir/inner.txt", b"in\n")
+    run.start(tool_line(quoted(run.path("old dir"))))
+    run.dialog()
+    rename_and_expect(run, "new dir", {"new dir/": None, "new dir/inner.txt": b"in\n"})
+
+
+def case_memory_exhaustion_at_every_allocation(run):
+    """Each allocation of a run in turn fails: status 203 and no rename, until
+    the run needs fewer allocations than allowed and renames as usual."""
+    for limit in range(500):
+        # A fresh folder each time: Windows may still be deleting the last.
+        run.work = os.path.join(run.dir, f"work-{limit}")
+        run.make("report.txt", b"data\n")
+        before = run.listing()
+        run.start(tool_line(quoted(run.path("report.txt"))), program="plintor-rename-failing-allocator.exe",
+                  env={"PLINTOR_FAIL_AFTER": str(limit)})
+        if run.dialog_or_end() == "dialog":
+            run.type("new.txt")
+            run.keys("Return")
+        status, _ = run.finish()
+        if status == "0":
+            check(limit > 0, "the run needs at least one allocation")
+            expect_equal(run.listing(), {"new.txt": b"data\n"}, f"files after a run with {limit} allocations")
+            print(f"every one of the {limit} allocations of a run was made to fail in turn")
+            return
+        expect_equal(status, "203", f"exit status when allocation {limit + 1} fails")
+        expect_equal(run.listing(), before, f"files when allocation {limit + 1} fails")
+    raise Failure("the run never completed")
+
+
+
+def case_controls_are_themed(run):
+    """The process runs with the version 6 common controls (visual styles),
+    which only a manifest's activation context loads."""
+    run.make("a.txt")
+    run.start(tool_line(quoted(run.path("a.txt"))))
+    modules = run.dialog()["modules"].decode().lower().split(";")
+    check(any("common-controls" in m and "_6." in m and m.endswith("comctl32.dll") for m in modules),
+          f"no version 6 comctl32.dll among {modules}")
+    run.keys("Escape")
+    expect_equal(run.finish()[0], "0", "exit status")
+

@@ -1,0 +1,511 @@
+"""The harness of the end-to-end suite: the two backends (Wine on a virtual
+X display, or Windows itself), the session that all cases share, one run of
+the tool in a folder of its own, and the input that the probe sends."""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+WINE_ENV = os.path.join(ROOT, "scripts", "wine-env")
+TOOL = b'"C:\\Program Files\\Plintor\\plintor-rename.exe"'
+EDIT_ID = 201
+IDOK, IDCANCEL, PROMPT_ID = 1, 2, 100
+SKIPPED = 77  # a case's exit status when it cannot run here (ctest's SKIP_RETURN_CODE)
+
+
+class Failure(Exception):
+    pass
+
+
+class Skipped(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_equal(actual, expected, what):
+    check(actual == expected, f"{what}: expected {expected!r}, got {actual!r}")
+
+
+def wait_for(predicate, seconds, message):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if predicate():
+            return
+        time.sleep(0.05)
+    raise Failure(message)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+# The two backends differ only in how a Windows program is started, how a
+# local path becomes a Windows path, and setting the session up and down.
+
+class WineBackend:
+    """Linux: Windows programs under Wine, on a virtual X display."""
+    native = False
+
+    def __init__(self, state_dir):
+        self.state_file = os.path.join(state_dir, "session.json")
+        self.wine = "/usr/lib/wine/wine64"
+
+    def command(self, program, *args):
+        return [self.wine, program, *args]
+
+    def windows_path(self, path):
+        """Wine's drive Z: is the Unix root."""
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+    def environment(self):
+        """scripts/wine-env's environment, with the session's display."""
+        out = subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && env -0'], stdout=subprocess.PIPE,
+                             stdin=subprocess.DEVNULL, check=True).stdout
+        env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
+        return dict(env, DISPLAY=self.display())
+
+    def set_up(self):
+        devnull = subprocess.DEVNULL
+        display = free_display()
+        xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdin=devnull, stdout=devnull, stderr=devnull, start_new_session=True)
+        env = dict(os.environ, DISPLAY=f":{display}")
+        wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, stdout=devnull, stderr=devnull).returncode == 0,
+                 10, "Xvfb did not start")
+        # A window manager, as on a desktop: without one, focus is racy. On a
+        # freshly installed machine openbox's first start took about 10 s.
+        wm = None
+        for attempt in range(3):
+            wm = subprocess.Popen(["openbox"], env=env, stdin=devnull, stdout=devnull, stderr=devnull,
+                                  start_new_session=True)
+            if self.wait_for_window_manager(env, wm):
+                break
+            wm.kill()
+        else:
+            raise Failure("openbox did not start")
+        with open(self.state_file, "w", newline="\n") as f:
+            json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
+        # A fresh wineserver whose helpers all see this display. Wine draws
+        # the caption and the close button itself, as Windows does, so that
+        # they are the dialog's own non-client area.
+        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k; wine_ready && '
+                        '"$WINE" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f'],
+                       env=env, stdin=devnull, stdout=devnull, stderr=devnull, timeout=180, check=True)
+
+    @staticmethod
+    def wait_for_window_manager(env, wm):
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and wm.poll() is None:
+            root = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL).stdout
+            if b"window id" in root:
+                return True
+            time.sleep(0.05)
+        return False
+
+    def take_down(self):
+        devnull = subprocess.DEVNULL
+        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k'], stdin=devnull, stdout=devnull,
+                       stderr=devnull, timeout=60)
+        if os.path.exists(self.state_file):
+            state = json.loads(read(self.state_file))
+            for pid in state["pids"]:
+                try:
+                    os.kill(pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            # A new session may take the same display number: a window
+            # manager started before the old server has gone would die with it.
+            number = state["display"][1:]
+            wait_for(lambda: not os.path.exists(f"/tmp/.X{number}-lock") and
+                     not os.path.exists(f"/tmp/.X11-unix/X{number}"), 20, "the old X server did not end")
+            os.remove(self.state_file)
+
+    def display(self):
+        return json.loads(read(self.state_file))["display"]
+
+
+class NativeBackend:
+    """Windows: programs started directly, on the desktop at hand."""
+    native = True
+
+    def __init__(self, state_dir):
+        pass
+
+    def command(self, program, *args):
+        return [program, *args]
+
+    def windows_path(self, path):
+        return os.path.abspath(path)
+
+    def environment(self):
+        return dict(os.environ)
+
+    def set_up(self):
+        pass
+
+    def take_down(self):
+        pass
+
+    def display(self):
+        return "the interactive desktop"
+
+
+def free_display():
+    for number in range(90, 200):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            return number
+    raise Failure("no free X display number")
+
+
+BACKEND = None  # set by main for the build folder
+
+
+def windows_path(path):
+    return BACKEND.windows_path(path)
+
+
+class Session:
+    """What all cases share: the backend's session, set up once."""
+
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.state_dir = os.path.join(self.build, "e2e")
+
+    def start(self, logs=None):
+        """Sets the session up; with logs, a failed warm-up leaves its
+        programs' log and a screenshot there."""
+        self.stop()
+        os.makedirs(self.state_dir, exist_ok=True)
+        BACKEND.set_up()
+        self.warm_up(logs)
+
+    def warm_up(self, logs):
+        """Opens and closes one dialog: under Wine the first window of a
+        session starts its desktop process, which must not race a case for
+        the focus."""
+        run = Run(self)
+        try:
+            run.start(tool_line(b"warm-up.txt"), cwd=run.work)
+            closer = run.program(run.helper("probe"), "--process", run.tool_process(), "close")
+            check(closer.wait(60) == 0, "the warm-up dialog did not open")
+            expect_equal(run.finish()[0], "0", "warm-up exit status")
+        except Exception as error:
+            if logs:
+                run.keep_evidence(logs, "warm-up", error)
+            raise
+        finally:
+            run.close()
+
+    def stop(self):
+        BACKEND.take_down()
+
+
+class Run:
+    """One start of the tool in a folder of its own."""
+
+    def __init__(self, session):
+        self.session = session
+        self.build = session.build
+        self.env = BACKEND.environment()
+        self.dir = tempfile.mkdtemp(prefix="case-", dir=session.state_dir)
+        self.work = os.path.join(self.dir, "work")
+        os.mkdir(self.work)
+        self.log = os.path.join(self.dir, "programs.log")
+        self.launcher = None
+        self.process = None
+        self.programs = []
+
+    def close(self):
+        """Ends every program the run started (the launcher takes the tool
+        with it) and removes the run's folder, which Windows refuses while a
+        program still holds a file in it."""
+        for program in self.programs:
+            if program.poll() is None:
+                program.kill()
+        for program in self.programs:
+            program.wait(30)
+        deadline = time.monotonic() + 15
+        while os.path.exists(self.dir):
+            try:
+                shutil.rmtree(self.dir)
+            except OSError:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.1)
+
+    def keep_evidence(self, logs, name, error):
+        """Leaves the programs' log, with the error's traceback, and a
+        screenshot of the desktop in logs, for a failed case."""
+        os.makedirs(logs, exist_ok=True)
+        if not isinstance(error, Failure):
+            with open(self.log, "a", newline="\n") as log:
+                log.write("".join(traceback.format_exception(error)))
+        if os.path.exists(self.log):
+            shutil.copy(self.log, os.path.join(logs, name + ".log"))
+        shot = self.program(self.helper("probe"), "screenshot", windows_path(os.path.join(logs, name + ".png")))
+        try:
+            shot.wait(60)
+        except subprocess.TimeoutExpired:
+            shot.kill()
+
+    def path(self, *names):
+        return os.path.join(self.work, *names)
+
+    def make(self, name, content=b"content\n"):
+        path = self.path(name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def listing(self):
+        """The work folder's files with their contents, and its folders, by
+        "/"-separated relative names."""
+        result = {}
+        for top, dirs, files in os.walk(self.work):
+            relative = os.path.relpath(top, self.work).replace(os.sep, "/")
+            prefix = "" if relative == "." else relative + "/"
+            for name in files:
+                result[prefix + name] = read(os.path.join(top, name))
+            for name in dirs:
+                result[prefix + name + "/"] = None
+        return result
+
+    def program(self, *args, env=None):
+        """Starts a Windows program; its output goes to the case's log (a
+        pipe would be held open by Wine's helpers)."""
+        with open(self.log, "ab") as log:
+            program = subprocess.Popen(BACKEND.command(*args), env=env or self.env, stdin=subprocess.DEVNULL,
+                                       stdout=log, stderr=log)
+        self.programs.append(program)
+        return program
+
+    def start(self, line, cwd=None, utf8=False, program="plintor-rename.exe", env=None):
+        """Starts the tool (or another program of the build, or one given by
+        its Windows path) with exactly these command-line bytes (UTF-8 ones
+        through the wide entry point when utf8 is set)."""
+        line_file = os.path.join(self.dir, "line")
+        with open(line_file, "wb") as f:
+            f.write(line)
+        self.result_file = os.path.join(self.dir, "result")
+        args = [self.helper("launcher")] + (["--utf8"] if utf8 else [])
+        if ":\\" not in program:
+            program = windows_path(os.path.join(self.build, program))
+        args += [program, windows_path(line_file), windows_path(self.result_file)]
+        if cwd:
+            args.append(windows_path(cwd))
+        self.launch(args, env)
+
+    def start_through_shell(self, verb, path):
+        """Has the shell run a verb of the file's class, as Explorer does."""
+        self.result_file = os.path.join(self.dir, "result")
+        self.launch([self.helper("launcher"), "--shell", verb, windows_path(path), windows_path(self.result_file)])
+
+    def launch(self, args, env=None):
+        """Starts the launcher, clearing what an earlier start left."""
+        for stale in (self.result_file, self.result_file + ".pid"):
+            if os.path.exists(stale):
+                os.remove(stale)
+        self.launcher = self.program(*args, env=dict(self.env, **(env or {})))
+        self.process = None
+
+    def tool_process(self):
+        """The Windows process id of the program that the launcher started,
+        which it writes beside its result file."""
+        if not self.process:
+            pid_file = self.result_file + ".pid"
+            wait_for(lambda: os.path.exists(pid_file) and read(pid_file).strip() or self.launcher.poll() is not None,
+                     30, "the launcher did not say what it started")
+            check(os.path.exists(pid_file), f"the launcher started nothing (exit status {self.launcher.poll()})")
+            self.process = read(pid_file).decode().strip()
+        return self.process
+
+
+    def helper(self, name):
+        return os.path.join(self.build, "tests", "e2e", name + ".exe")
+
+    def probe(self, *args):
+        """Runs the probe with an output file as its second argument; returns
+        the file's lines. Once the run has started a program, the probe
+        looks at that program's dialog only."""
+        out = os.path.join(self.dir, "probe-" + args[0])
+        if os.path.exists(out):
+            os.remove(out)
+        process = ["--process", self.tool_process()] if self.launcher else []
+        status = self.program(self.helper("probe"), *process, args[0], windows_path(out), *args[1:]).wait(90)
+        check(os.path.exists(out), f"the probe's {args[0]} wrote nothing (exit status {status})")
+        return read(out).split(b"\n")
+
+    def registry(self, *key_and_names):
+        """The probe's reading of these registry values, one line each."""
+        return [line.decode() for line in self.probe("registry", *key_and_names) if line]
+
+    def reg(self, *args):
+        check(self.program("reg", *args).wait(60) == 0, f"reg {' '.join(args)} failed")
+
+    def dialog(self, limit_ms=20000, must_be_ready=True):
+        """What the probe reads of the open dialog."""
+        facts = {}
+        for line in self.probe("dialog", str(limit_ms)):
+            if line:
+                key, _, value = line.partition(b" ")
+                facts[key.decode()] = value
+        if must_be_ready:
+            check(facts.get("ready") == b"1", f"the dialog did not open ready to type: {facts}")
+        return facts
+
+    def dialog_or_end(self):
+        """Waits until the dialog is ready or the tool has ended; says which."""
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            if self.launcher.poll() is not None:
+                return "ended"
+            if self.dialog(limit_ms=300, must_be_ready=False).get("ready") == b"1":
+                return "dialog"
+        raise Failure("neither a dialog nor an end")
+
+    def input(self, *actions, focus=EDIT_ID):
+        """Has the probe take the foreground for the dialog, check that the
+        focus is on control focus and send the actions as real input;
+        returns the control with the focus after each action."""
+        lines = [line.decode() for line in self.probe("input", str(focus), *actions) if line]
+        errors = [line[len("error "):] for line in lines if line.startswith("error ")]
+        check(not errors, f"input {' '.join(actions)}: {'; '.join(errors)}")
+        return [int(line.split()[1]) for line in lines if line.startswith("focus ")]
+
+    def keys(self, *keys):
+        return self.input(*("key:" + key for key in keys))
+
+    def type(self, text):
+        self.input("text:" + text.encode().hex())
+
+    def click(self, target):
+        """Clicks a control (by its identifier) or the dialog's close button ("close")."""
+        self.input(f"click:{target}")
+
+    def paste(self, text):
+        """Puts text on the clipboard and pastes it with Ctrl+V."""
+        clip = os.path.join(self.dir, "clip")
+        with open(clip, "wb") as f:
+            f.write(text.encode())
+        probe = self.program(self.helper("probe"), "clip", windows_path(clip))
+        check(probe.wait(60) == 0, "could not fill the clipboard")
+        self.keys("ctrl+v")
+
+    def finish(self):
+        """Waits for the tool to end; returns (exit status, windows shown)."""
+        check(self.launcher.wait(90) == 0, "the launcher failed")
+        with open(self.result_file) as f:
+            facts = dict(line.split() for line in f if line.strip())
+        return facts["status"], int(facts["windows"])
+
+
+def windows_only(reason):
+    """A case that only real Windows can show; skipped elsewhere with the reason."""
+    def mark(case):
+        def wrapped(run):
+            if not BACKEND.native:
+                raise Skipped(reason)
+            case(run)
+        wrapped.__doc__ = case.__doc__
+        return wrapped
+    return mark
+
+
+def tool_line(*arguments):
+    return b" ".join([TOOL, *arguments])
+
+
+def quoted(path):
+    return b'"' + windows_path(path).encode("cp1252") + b'"'
+
+
+def expect_unchanged(run, before, status):
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), before, "files")
+
+
+def confirm_and_expect(run, files):
+    """Presses Enter; the tool must end with status 0 leaving these files."""
+    run.keys("Return")
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), files, "files")
+
+
+def rename_and_expect(run, typed, files):
+    run.type(typed)
+    confirm_and_expect(run, files)
+
+
+def describe(error):
+    return str(error) if isinstance(error, Failure) else f"{type(error).__name__}: {error}"
+
+
+def print_traceback(error):
+    """A harness error is no case's verdict: show where it came from."""
+    if not isinstance(error, Failure):
+        print("".join(traceback.format_exception(error)).rstrip(), flush=True)
+
+
+def run_case(session, name, case, logs=None):
+    """Runs one case; returns "passed", "failed" or "skipped". Any error is
+    the case's failure, never the end of the run. With logs, a failed case
+    leaves its programs' output and a screenshot there."""
+    print(f"{name}: {case.__doc__}", flush=True)
+    outcome = "passed"
+    run = None
+    try:
+        run = Run(session)
+        case(run)
+    except Skipped as skipped:
+        print(f"skipped: {skipped}", flush=True)
+        outcome = "skipped"
+    except Exception as error:
+        print(f"FAILED: {describe(error)}", flush=True)
+        print_traceback(error)
+        if logs and run:
+            try:
+                run.keep_evidence(logs, name, error)
+            except Exception as evidence_error:
+                print(f"(its log and screenshot could not be kept: {describe(evidence_error)})", flush=True)
+        outcome = "failed"
+    try:
+        if run:
+            run.close()
+    except Exception as error:
+        print(f"FAILED: the run did not end cleanly: {describe(error)}", flush=True)
+        outcome = "failed"
+    if outcome == "passed":
+        print("passed", flush=True)
+    return outcome
+
+
+def run_program(session, name, program):
+    """Runs one of the build's GoogleTest programs from the build folder."""
+    print(f"{name}: {os.path.relpath(program, session.build)}", flush=True)
+    log = os.path.join(session.state_dir, name + ".log")
+    try:
+        with open(log, "wb") as out:
+            status = subprocess.run(BACKEND.command(program), cwd=session.build, env=BACKEND.environment(),
+                                    stdin=subprocess.DEVNULL, stdout=out, stderr=out, timeout=600).returncode
+    except Exception as error:
+        print(f"FAILED: {describe(error)}", flush=True)
+        return "failed"
+    text = read(log).decode(errors="replace")
+    summary = [line for line in text.splitlines() if line.startswith(("[  PASSED  ]", "[  FAILED  ]"))]
+    print(text if status else "\n".join(summary), flush=True)
+    print("passed" if status == 0 else f"FAILED: exit status {status}", flush=True)
+    return "passed" if status == 0 else "failed"
