@@ -22,6 +22,7 @@ import os
 import platform
 import sys
 
+import backends
 import code_page_cases
 import dialog_cases
 import harness
@@ -92,7 +93,7 @@ def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     session = harness.Session(sys.argv[1])
-    harness.BACKEND = (harness.NativeBackend if os.name == "nt" else harness.WineBackend)(session.state_dir)
+    harness.BACKEND = (backends.NativeBackend if os.name == "nt" else backends.WineBackend)(session.state_dir)
     command = sys.argv[2]
     if command == "start":
         session.start()

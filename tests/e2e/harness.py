@@ -1,10 +1,8 @@
-"""The harness of the end-to-end suite: the two backends (Wine on a virtual
-X display, or Windows itself), the session that all cases share, one run of
-the tool in a folder of its own, and the input that the probe sends."""
-import json
+"""The harness of the end-to-end suite: the session that all cases share,
+one run of the tool in a folder of its own, the input that the probe sends,
+and running a case so that any error fails that case alone."""
 import os
 import shutil
-import signal
 import subprocess
 import tempfile
 import time
@@ -12,7 +10,6 @@ import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-WINE_ENV = os.path.join(ROOT, "scripts", "wine-env")
 TOOL = b'"C:\\Program Files\\Plintor\\plintor-rename.exe"'
 EDIT_ID = 201
 IDOK, IDCANCEL, PROMPT_ID = 1, 2, 100
@@ -50,126 +47,7 @@ def read(path):
         return f.read()
 
 
-# The two backends differ only in how a Windows program is started, how a
-# local path becomes a Windows path, and setting the session up and down.
-
-class WineBackend:
-    """Linux: Windows programs under Wine, on a virtual X display."""
-    native = False
-
-    def __init__(self, state_dir):
-        self.state_file = os.path.join(state_dir, "session.json")
-        self.wine = "/usr/lib/wine/wine64"
-
-    def command(self, program, *args):
-        return [self.wine, program, *args]
-
-    def windows_path(self, path):
-        """Wine's drive Z: is the Unix root."""
-        return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-    def environment(self):
-        """scripts/wine-env's environment, with the session's display."""
-        out = subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && env -0'], stdout=subprocess.PIPE,
-                             stdin=subprocess.DEVNULL, check=True).stdout
-        env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
-        return dict(env, DISPLAY=self.display())
-
-    def set_up(self):
-        devnull = subprocess.DEVNULL
-        display = free_display()
-        xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                stdin=devnull, stdout=devnull, stderr=devnull, start_new_session=True)
-        env = dict(os.environ, DISPLAY=f":{display}")
-        wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, stdout=devnull, stderr=devnull).returncode == 0,
-                 10, "Xvfb did not start")
-        # A window manager, as on a desktop: without one, focus is racy. On a
-        # freshly installed machine openbox's first start took about 10 s.
-        wm = None
-        for attempt in range(3):
-            wm = subprocess.Popen(["openbox"], env=env, stdin=devnull, stdout=devnull, stderr=devnull,
-                                  start_new_session=True)
-            if self.wait_for_window_manager(env, wm):
-                break
-            wm.kill()
-        else:
-            raise Failure("openbox did not start")
-        with open(self.state_file, "w", newline="\n") as f:
-            json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
-        # A fresh wineserver whose helpers all see this display. Wine draws
-        # the caption and the close button itself, as Windows does, so that
-        # they are the dialog's own non-client area.
-        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k; wine_ready && '
-                        '"$WINE" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f'],
-                       env=env, stdin=devnull, stdout=devnull, stderr=devnull, timeout=180, check=True)
-
-    @staticmethod
-    def wait_for_window_manager(env, wm):
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline and wm.poll() is None:
-            root = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL).stdout
-            if b"window id" in root:
-                return True
-            time.sleep(0.05)
-        return False
-
-    def take_down(self):
-        devnull = subprocess.DEVNULL
-        subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k'], stdin=devnull, stdout=devnull,
-                       stderr=devnull, timeout=60)
-        if os.path.exists(self.state_file):
-            state = json.loads(read(self.state_file))
-            for pid in state["pids"]:
-                try:
-                    os.kill(pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
-            # A new session may take the same display number: a window
-            # manager started before the old server has gone would die with it.
-            number = state["display"][1:]
-            wait_for(lambda: not os.path.exists(f"/tmp/.X{number}-lock") and
-                     not os.path.exists(f"/tmp/.X11-unix/X{number}"), 20, "the old X server did not end")
-            os.remove(self.state_file)
-
-    def display(self):
-        return json.loads(read(self.state_file))["display"]
-
-
-class NativeBackend:
-    """Windows: programs started directly, on the desktop at hand."""
-    native = True
-
-    def __init__(self, state_dir):
-        pass
-
-    def command(self, program, *args):
-        return [program, *args]
-
-    def windows_path(self, path):
-        return os.path.abspath(path)
-
-    def environment(self):
-        return dict(os.environ)
-
-    def set_up(self):
-        pass
-
-    def take_down(self):
-        pass
-
-    def display(self):
-        return "the interactive desktop"
-
-
-def free_display():
-    for number in range(90, 200):
-        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
-            return number
-    raise Failure("no free X display number")
-
-
-BACKEND = None  # set by main for the build folder
+BACKEND = None  # one of backends.py's, set by e2e.py for the build folder
 
 
 def windows_path(path):
@@ -247,18 +125,19 @@ class Run:
 
     def keep_evidence(self, logs, name, error):
         """Leaves the programs' log, with the error's traceback, and a
-        screenshot of the desktop in logs, for a failed case."""
-        os.makedirs(logs, exist_ok=True)
-        if not isinstance(error, Failure):
-            with open(self.log, "a", newline="\n") as log:
-                log.write("".join(traceback.format_exception(error)))
-        if os.path.exists(self.log):
-            shutil.copy(self.log, os.path.join(logs, name + ".log"))
-        shot = self.program(self.helper("probe"), "screenshot", windows_path(os.path.join(logs, name + ".png")))
+        screenshot of the desktop in logs, for a failed case; says so if it
+        cannot, without hiding the case's own error."""
         try:
+            os.makedirs(logs, exist_ok=True)
+            if not isinstance(error, Failure):
+                with open(self.log, "a", newline="\n") as log:
+                    log.write("".join(traceback.format_exception(error)))
+            if os.path.exists(self.log):
+                shutil.copy(self.log, os.path.join(logs, name + ".log"))
+            shot = self.program(self.helper("probe"), "screenshot", windows_path(os.path.join(logs, name + ".png")))
             shot.wait(60)
-        except subprocess.TimeoutExpired:
-            shot.kill()
+        except Exception as evidence_error:
+            print(f"(its log and screenshot could not be kept: {describe(evidence_error)})", flush=True)
 
     def path(self, *names):
         return os.path.join(self.work, *names)
@@ -477,10 +356,7 @@ def run_case(session, name, case, logs=None):
         print(f"FAILED: {describe(error)}", flush=True)
         print_traceback(error)
         if logs and run:
-            try:
-                run.keep_evidence(logs, name, error)
-            except Exception as evidence_error:
-                print(f"(its log and screenshot could not be kept: {describe(evidence_error)})", flush=True)
+            run.keep_evidence(logs, name, error)
         outcome = "failed"
     try:
         if run:

@@ -81,8 +81,8 @@ bool Start(bool utf8, const char* program, std::string line, const char* directo
     if (!utf8) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        return CreateProcessA(program, &line[0], nullptr, nullptr, FALSE, kFlags, nullptr, directory, &startup,
-                              process);
+        return CreateProcessA(program, &line[0], nullptr, nullptr, FALSE, kFlags, nullptr, directory,
+                              &startup, process);
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
