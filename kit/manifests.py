@@ -57,7 +57,9 @@ def yaml(fields, kind):
             else:
                 yield f"{indent}{key}: {json.dumps(value)}"
     fields = dict(fields, ManifestType=kind, ManifestVersion=WINGET_MANIFEST_VERSION)
-    return ("\n".join(lines(fields, "")) + "\n").encode()
+    # The community repository's validation requires this header.
+    header = f"# yaml-language-server: $schema=https://aka.ms/winget-manifest.{kind}.{WINGET_MANIFEST_VERSION}.schema.json"
+    return ("\n".join([header, *lines(fields, "")]) + "\n").encode()
 
 
 def winget(version, base, zip_name, digest):

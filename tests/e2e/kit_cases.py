@@ -83,8 +83,12 @@ def case_package_manifests_match_the_zip(run):
     with zipfile.ZipFile(os.path.join(release, f"plintor-rename-{version}-winget.zip")) as archive:
         expect_equal(archive.namelist(), [folder + suffix for suffix in (".installer.yaml", ".locale.en-US.yaml",
                                                                         ".yaml")], "winget zip entries")
-        installer, locale, version_file = (yaml.safe_load(archive.read(name)) for name in archive.namelist())
-    for manifest, kind in ((installer, "installer"), (locale, "defaultLocale"), (version_file, "version")):
+        texts = [archive.read(name) for name in archive.namelist()]
+    installer, locale, version_file = (yaml.safe_load(text) for text in texts)
+    for text, manifest, kind in zip(texts, (installer, locale, version_file), ("installer", "defaultLocale", "version")):
+        expect_equal(text.split(b"\n")[0].decode(),
+                     f"# yaml-language-server: $schema=https://aka.ms/winget-manifest.{kind}.1.12.0.schema.json",
+                     f"the {kind} manifest's schema header")
         expect_equal([manifest.get(key) for key in ("PackageIdentifier", "PackageVersion", "ManifestType",
                                                     "ManifestVersion")],
                      ["Plintor.PlintorRename", version, kind, "1.12.0"], f"the {kind} manifest's identity")
