@@ -23,11 +23,14 @@ RenamePrompt PrepareRename() {
     return {"Rename \"" + g_targetName + "\" to:", g_targetName, g_targetName.size()};
 }
 
-void CommitRename(const std::string& typed) {
+RenameOutcome CommitRename(const std::string& typed) {
     const std::string existing = g_directoryPrefix + g_targetName;
-    if (typed.empty()) return;
+    if (typed.empty()) return {RenameResult::NothingToDo, 0};
     const std::string replacement = g_directoryPrefix + typed;
-    PlatformMoveFile(existing.c_str(), replacement.c_str());
+    const MoveResult move = PlatformMoveFile(existing.c_str(), replacement.c_str());
+    if (typed == g_targetName) return {RenameResult::NothingToDo, 0};
+    if (!move.moved) return {RenameResult::Refused, move.error};
+    return {RenameResult::Renamed, 0};
 }
 
 void ReleaseRenameTarget() {

@@ -12,9 +12,19 @@ struct RenamePrompt {
 // Sets the target from the first argument and says what to show.
 RenamePrompt PrepareRename();
 
+// What a commit came to. Only a refusal leaves the user's intent undone: an
+// empty text renames nothing on purpose, and the unchanged name is already
+// the target's, whatever the system answered.
+enum class RenameResult { Renamed, NothingToDo, Refused };
+
+struct RenameOutcome {
+    RenameResult result;
+    unsigned long error; // the system's error code, when Refused
+};
+
 // Renames the target to typed, exactly as typed; an empty text renames
 // nothing.
-void CommitRename(const std::string& typed);
+RenameOutcome CommitRename(const std::string& typed);
 
 // Frees the target state at shutdown.
 void ReleaseRenameTarget();

@@ -60,12 +60,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(DirectoryPrefix() == (directory.back() == '\\' ? directory : directory + "\\"));
     FUZZ_CHECK(Fake().moves.empty());
 
-    CommitRename(typed);
+    // The typed text's length decides whether the system refuses, and with
+    // which code.
+    Fake().refusal = typed.size() % 3 == 0 ? 0 : 100 + typed.size();
+    const RenameOutcome outcome = CommitRename(typed);
     if (typed.empty()) {
         FUZZ_CHECK(Fake().moves.empty());
+        FUZZ_CHECK(outcome.result == RenameResult::NothingToDo);
     } else {
         FUZZ_CHECK(Fake().moves.size() == 1);
         FUZZ_CHECK(Fake().moves[0] == std::make_pair(DirectoryPrefix() + name, DirectoryPrefix() + typed));
+        if (typed == name)
+            FUZZ_CHECK(outcome.result == RenameResult::NothingToDo);
+        else if (Fake().refusal)
+            FUZZ_CHECK(outcome.result == RenameResult::Refused && outcome.error == Fake().refusal);
+        else
+            FUZZ_CHECK(outcome.result == RenameResult::Renamed);
     }
     return 0;
 }

@@ -1,12 +1,12 @@
-# Checks what the release executable promises: 64-bit GUI program, at most
-# 64 KiB (no unwinder or thread library linked in), only system DLLs
+# Checks what the release executable promises: 64-bit GUI program, under
+# 32 KiB (no unwinder or thread library linked in), only system DLLs
 # imported, no link timestamp, aware of Terminal Services, and the same
 # bytes when built again from the same source in another folder.
 #
 # cmake -DEXE=... -DOBJDUMP=... -DSOURCE=... -DTOOLCHAIN=... -DSCRATCH=... -P check_executable.cmake
 file(SIZE ${EXE} size)
-if(size GREATER 65536)
-  message(FATAL_ERROR "${EXE} is ${size} bytes, over 64 KiB")
+if(NOT size LESS 32768)
+  message(FATAL_ERROR "${EXE} is ${size} bytes, not under 32 KiB")
 endif()
 message(STATUS "size: ${size} bytes")
 

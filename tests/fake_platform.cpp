@@ -27,6 +27,7 @@ unsigned long PlatformCurrentDirectory(unsigned long size, char* buffer) {
     return static_cast<unsigned long>(directory.size());
 }
 
-void PlatformMoveFile(const char* existing, const char* replacement) {
+MoveResult PlatformMoveFile(const char* existing, const char* replacement) {
     Fake().moves.emplace_back(existing, replacement);
+    return {Fake().refusal == 0, Fake().refusal};
 }

@@ -12,6 +12,8 @@ struct FakePlatform {
     std::vector<std::string> directories;
     int directoryReads = 0;
     std::vector<std::pair<std::string, std::string>> moves;
+    // The error code with which every rename is refused; 0: each succeeds.
+    unsigned long refusal = 0;
 };
 
 // The fake's state, fresh after ResetFakePlatform.

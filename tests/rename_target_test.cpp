@@ -22,6 +22,9 @@ struct RenameCase {
     std::string target;
     std::string prompt;
     Moves moves;
+    unsigned long refusal = 0; // the system refuses the rename with this code
+    RenameResult result = RenameResult::Renamed;
+    unsigned long error = 0;
 };
 
 const RenameCase kCases[] = {
@@ -80,7 +83,41 @@ const RenameCase kCases[] = {
      "C:\\dir\\",
      "a.txt",
      "Rename \"a.txt\" to:",
-     {{"C:\\dir\\a.txt", "C:\\dir\\a.txt"}}},
+     {{"C:\\dir\\a.txt", "C:\\dir\\a.txt"}},
+     0,
+     RenameResult::NothingToDo},
+    {"unchanged name the system refuses closes all the same",
+     "prog C:\\dir\\a.txt",
+     "",
+     "a.txt",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\a.txt"}},
+     5,
+     RenameResult::NothingToDo},
+    {"refused: the new name exists",
+     "prog C:\\dir\\a.txt",
+     "",
+     "b.txt",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\b.txt"}},
+     183,
+     RenameResult::Refused,
+     183},
+    {"refused: an invalid name",
+     "prog C:\\dir\\a.txt",
+     "",
+     "a?.txt",
+     "C:\\dir\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\dir\\a.txt", "C:\\dir\\a?.txt"}},
+     123,
+     RenameResult::Refused,
+     123},
     {"typed subdirectory",
      "prog C:\\dir\\a.txt",
      "",
@@ -112,7 +149,9 @@ const RenameCase kCases[] = {
      "C:\\dir\\",
      "a.txt",
      "Rename \"a.txt\" to:",
-     {}},
+     {},
+     5,
+     RenameResult::NothingToDo},
     {"unreadable current directory",
      "prog a.txt",
      "",
@@ -172,8 +211,11 @@ TEST_P(RenameTargetTest, PreparesAndCommits) {
     EXPECT_EQ(shown.initialText, c.target);
     EXPECT_EQ(shown.selectionEnd, c.target.size());
     EXPECT_TRUE(Fake().moves.empty()) << "preparing must not rename";
-    CommitRename(c.typed);
+    Fake().refusal = c.refusal;
+    const RenameOutcome outcome = CommitRename(c.typed);
     EXPECT_EQ(Fake().moves, c.moves);
+    EXPECT_EQ(outcome.result, c.result);
+    EXPECT_EQ(outcome.error, c.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RenameTargetTest, ::testing::ValuesIn(kCases), CaseName<RenameCase>);
@@ -191,6 +233,17 @@ TEST(RenameTargetStateTest, SelectionCoversEveryByteOfAMultiByteName) {
     const std::string name = "\xe6\x97\xa5\xe6\x9c\xac\xf0\x9f\x98\x80.txt"; // 3 characters + .txt
     Fake().commandLine = "prog \"C:\\d\\" + name + "\"";
     EXPECT_EQ(PrepareRename().selectionEnd, name.size());
+}
+
+TEST(RenameTargetStateTest, ARefusedNameCanBeFollowedByAnother) {
+    ResetFakePlatform();
+    Fake().commandLine = "prog C:\\dir\\a.txt";
+    PrepareRename();
+    Fake().refusal = 183;
+    EXPECT_EQ(CommitRename("b.txt").result, RenameResult::Refused);
+    Fake().refusal = 0;
+    EXPECT_EQ(CommitRename("c.txt").result, RenameResult::Renamed);
+    EXPECT_EQ(Fake().moves, (Moves{{"C:\\dir\\a.txt", "C:\\dir\\b.txt"}, {"C:\\dir\\a.txt", "C:\\dir\\c.txt"}}));
 }
 
 TEST(RenameTargetStateTest, ReleaseEmptiesTheState) {

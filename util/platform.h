@@ -11,6 +11,11 @@ const char* PlatformCommandLine();
 // 0 on failure (GetCurrentDirectoryA).
 unsigned long PlatformCurrentDirectory(unsigned long size, char* buffer);
 
-// Renames existing to replacement; the outcome is deliberately not reported
-// (MoveFileA).
-void PlatformMoveFile(const char* existing, const char* replacement);
+// How the system answered a rename.
+struct MoveResult {
+    bool moved;
+    unsigned long error; // the system's error code when not moved
+};
+
+// Renames existing to replacement (MoveFileA, its error read at once).
+MoveResult PlatformMoveFile(const char* existing, const char* replacement);

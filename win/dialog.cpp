@@ -1,5 +1,7 @@
 #include "win/dialog.h"
 
+#include <commctrl.h>
+
 #include "core/rename_target.h"
 #include "res/resource.h"
 #include "util/window_text.h"
@@ -30,9 +32,42 @@ INT_PTR OnClose(HWND dialog, UINT, WPARAM, LPARAM) {
     return 1;
 }
 
-// Renames to the field's text, then closes.
+// The system's own text for an error code, in the user's language, without
+// its trailing line break; in a fixed buffer, so that saying why needs no
+// memory. Empty when the system has none.
+void SystemMessage(DWORD error, wchar_t* text, DWORD size) {
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  text, size, nullptr);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
+        --length;
+    text[length] = L'\0';
+}
+
+// Hands the field back with the whole typed name selected, sounds the error
+// and says why in a balloon on the field, as the shell's own in-place rename
+// does. Where the common controls cannot show one (Wine's), the sound and
+// the open dialog remain.
+void ShowRefusal(HWND dialog, DWORD error) {
+    HWND edit = GetDlgItem(dialog, IDC_NEW_NAME);
+    // Through the dialog manager, so that OK stays the default button after
+    // a click on it took the focus.
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    MessageBeep(MB_ICONERROR);
+    wchar_t reason[512];
+    SystemMessage(error, reason, sizeof reason / sizeof reason[0]);
+    EDITBALLOONTIP tip{sizeof tip, L"Nothing was renamed", reason, TTI_ERROR};
+    SendMessageW(edit, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip));
+}
+
+// Renames to the field's text, then closes; a refused new name keeps the
+// dialog open for another try.
 INT_PTR OnOk(HWND dialog, UINT, WPARAM, LPARAM) {
-    CommitRename(WindowText(GetDlgItem(dialog, IDC_NEW_NAME)));
+    const RenameOutcome outcome = CommitRename(WindowText(GetDlgItem(dialog, IDC_NEW_NAME)));
+    if (outcome.result == RenameResult::Refused) {
+        ShowRefusal(dialog, outcome.error);
+        return 0;
+    }
     return SendMessageA(dialog, WM_CLOSE, 0, 0);
 }
 

@@ -9,4 +9,7 @@ unsigned long PlatformCurrentDirectory(unsigned long size, char* buffer) {
     return GetCurrentDirectoryA(size, buffer);
 }
 
-void PlatformMoveFile(const char* existing, const char* replacement) { MoveFileA(existing, replacement); }
+MoveResult PlatformMoveFile(const char* existing, const char* replacement) {
+    if (MoveFileA(existing, replacement)) return {true, 0};
+    return {false, GetLastError()};
+}

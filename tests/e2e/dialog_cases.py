@@ -174,8 +174,9 @@ def case_path_over_300_characters_renamed(run):
     rename_and_expect(run, "renamed.txt", dict(files, **{"/".join(folders + ["renamed.txt"]): b"long\n"}))
 
 
-def case_failed_rename_loses_nothing(run):
-    """Renaming onto an existing name fails silently: status 0, both files intact."""
+def case_existing_name_refused_then_another_renames(run):
+    """A name that exists is refused: the dialog stays open with it selected
+    and both files intact; another name then renames."""
     target = run.make("a.txt", b"first\n")
     run.make("b.txt", b"second\n")
     before = run.listing()
@@ -183,8 +184,77 @@ def case_failed_rename_loses_nothing(run):
     run.dialog()
     run.type("b.txt")
     run.keys("Return")
-    status, _ = run.finish()
-    expect_unchanged(run, before, status)
+    expect_refused(run, "b.txt")
+    expect_equal(run.listing(), before, "files after the refusal")
+    rename_and_expect(run, "c.txt", {"c.txt": b"first\n", "b.txt": b"second\n"})
+
+
+def case_refused_ok_click_hands_the_field_back(run):
+    """OK clicked on a name that exists: the focus comes back to the field;
+    Cancel then leaves everything as it was."""
+    target = run.make("a.txt", b"first\n")
+    run.make("b.txt", b"second\n")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("b.txt")
+    run.click(IDOK)
+    expect_refused(run, "b.txt")
+    run.click(IDCANCEL)
+    expect_unchanged(run, before, run.finish()[0])
+
+
+def case_vanished_target_refused(run):
+    """A target moved away while the dialog is open: the rename is refused
+    and the dialog stays; Esc then ends it, creating nothing."""
+    target = run.make("report.txt", b"r\n")
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    os.rename(target, run.path("moved.txt"))
+    before = run.listing()
+    run.type("new.txt")
+    run.keys("Return")
+    expect_refused(run, "new.txt")
+    run.keys("Escape")
+    expect_unchanged(run, before, run.finish()[0])
+
+
+def case_invalid_name_refused(run):
+    """A name with a question mark is refused; the dialog stays open."""
+    target = run.make("report.txt")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("report?.txt")
+    run.keys("Return")
+    expect_refused(run, "report?.txt")
+    run.keys("Escape")
+    expect_unchanged(run, before, run.finish()[0])
+
+
+ERROR_ALREADY_EXISTS = 183
+
+
+@windows_only("Wine's edit control does not implement EM_SHOWBALLOONTIP")
+def case_refusal_explained_in_a_balloon(run):
+    """A refused rename shows the system's own text for its error in a
+    balloon on the field."""
+    target = run.make("a.txt")
+    run.make("b.txt")
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("b.txt")
+    run.keys("Return")
+    expect_refused(run, "b.txt")
+    reason = run.probe("message", str(ERROR_ALREADY_EXISTS))[0].decode()
+    check(reason.startswith("text ") and len(reason) > len("text "), f"no system text for error 183: {reason!r}")
+    tips = []
+    def shown():
+        tips[:] = [line.decode()[len("tip "):] for line in run.probe("balloons") if line.startswith(b"tip ")]
+        return any(reason[len("text "):] in tip for tip in tips)
+    wait_for(shown, 5, f"no balloon of the tool holds {reason[len('text '):]!r}; its tooltips hold {tips}")
+    run.keys("Escape")
+    expect_equal(run.finish()[0], "0", "exit status")
 
 
 def fails_with_its_dialog_open(run):
@@ -249,21 +319,28 @@ def case_directory_is_renamed(run):
 
 def case_memory_exhaustion_at_every_allocation(run):
     """Each allocation of a run in turn fails: status 203 and no rename, until
-    the run needs fewer allocations than allowed and renames as usual."""
+    the run needs fewer allocations than allowed and, after a refused name,
+    renames as usual."""
     for limit in range(500):
         # A fresh folder each time: Windows may still be deleting the last.
         run.work = os.path.join(run.dir, f"work-{limit}")
         run.make("report.txt", b"data\n")
+        run.make("taken.txt", b"taken\n")
         before = run.listing()
         run.start(tool_line(quoted(run.path("report.txt"))), program="plintor-rename-failing-allocator.exe",
                   env={"PLINTOR_FAIL_AFTER": str(limit)})
+        # Only confirming allocates: the run can end after each Enter.
         if run.dialog_or_end() == "dialog":
-            run.type("new.txt")
+            run.type("taken.txt")
             run.keys("Return")
+            if refusal_or_end(run, "taken.txt") == "refused":
+                run.type("new.txt")
+                run.keys("Return")
         status, _ = run.finish()
         if status == "0":
             check(limit > 0, "the run needs at least one allocation")
-            expect_equal(run.listing(), {"new.txt": b"data\n"}, f"files after a run with {limit} allocations")
+            expect_equal(run.listing(), {"new.txt": b"data\n", "taken.txt": b"taken\n"},
+                         f"files after a run with {limit} allocations")
             print(f"every one of the {limit} allocations of a run was made to fail in turn")
             return
         expect_equal(status, "203", f"exit status when allocation {limit + 1} fails")

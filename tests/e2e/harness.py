@@ -329,6 +329,27 @@ def rename_and_expect(run, typed, files):
     confirm_and_expect(run, files)
 
 
+def refusal_or_end(run, typed):
+    """Waits until the dialog shows a refused rename, the field holding the
+    typed name, all of it selected, with the focus; or until the tool has
+    ended. Says which."""
+    want = {"edit": typed.encode(), "selection": f"0 {len(typed.encode('utf-16-le')) // 2}".encode(),
+            "focus": str(EDIT_ID).encode()}
+    deadline = time.monotonic() + 10
+    while run.launcher.poll() is None:
+        facts = run.dialog(limit_ms=0, must_be_ready=False)
+        if all(facts.get(key) == value for key, value in want.items()):
+            return "refused"
+        check(time.monotonic() < deadline, f"after the refusal the dialog should show {want}, it shows {facts}")
+        time.sleep(0.05)
+    return "ended"
+
+
+def expect_refused(run, typed):
+    """The dialog stays open after a refused rename, for another try."""
+    check(refusal_or_end(run, typed) == "refused", "the tool ended after a refused rename")
+
+
 def describe(error):
     return str(error) if isinstance(error, Failure) else f"{type(error).__name__}: {error}"
 

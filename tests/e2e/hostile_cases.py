@@ -23,7 +23,7 @@ def case_line_at_the_length_limit(run):
 
 def case_first_argument_over_4096_bytes(run):
     """A first argument of the whole line's length is cut to 4,096 bytes, its
-    rest is not read as more arguments, and confirming renames nothing."""
+    rest is not read as more arguments, and the rename is refused."""
     run.make("report.txt", b"r\n")
     before = run.listing()
     folder = windows_path(run.work).encode() + b"\\"
@@ -34,6 +34,8 @@ def case_first_argument_over_4096_bytes(run):
     expect_equal(d["edit"], b"a" * (4096 - len(folder)), "edit text: the argument's first 4,096 bytes")
     run.type("new.txt")
     run.keys("Return")
+    expect_refused(run, "new.txt")
+    run.keys("Escape")
     status, _ = run.finish()
     expect_unchanged(run, before, status)
 
@@ -49,7 +51,7 @@ def case_control_characters_separate_outside_quotes(run):
 
 def case_control_characters_inside_quotes(run):
     """Inside quotes control characters belong to the name; no such file can
-    exist on Windows, so confirming renames nothing."""
+    exist on Windows, so the rename is refused."""
     run.make("a.txt")
     run.make("b.txt")
     before = run.listing()
@@ -57,6 +59,8 @@ def case_control_characters_inside_quotes(run):
     expect_equal(run.dialog()["edit"], b"a.txt\x01\tb.txt", "edit text")
     run.type("c.txt")
     run.keys("Return")
+    expect_refused(run, "c.txt")
+    run.keys("Escape")
     status, _ = run.finish()
     expect_unchanged(run, before, status)
 

@@ -17,7 +17,18 @@
 //     click:ID         a click in the middle of control ID
 //     click:close      a click on the dialog's own close button
 //   Writes "focus ID" after each action (0 once the dialog has gone), or
-//   "error REASON" and exits with 1.
+//   "error REASON" and exits with 1. Once it holds the foreground it sets
+//   the desktop's foreground lock time-out to 0, for this session only, so
+//   that later dialogs come to the front by themselves, and writes
+//   "foreground-lock-was MS" when that changed it.
+// usage: probe foreground-lock MS
+//   Sets the foreground lock time-out back to MS milliseconds.
+// usage: probe message OUT-FILE CODE
+//   Writes "text TEXT": the system's message for error CODE in the user's
+//   language, without its trailing line break.
+// usage: probe balloons OUT-FILE
+//   Writes "tip TEXT" for each visible tooltip window of the dialog's
+//   process (the balloons that it shows).
 // usage: probe accessible OUT-FILE
 //   Writes "name TEXT", the name that the accessibility layer gives the
 //   dialog's edit field, or "error REASON".
@@ -39,6 +50,7 @@
 #include <psapi.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -400,6 +412,16 @@ std::string Act(HWND dialog, const std::string& action) {
     return "bad action " + action;
 }
 
+// Lets the next dialogs come to the front by themselves, as on a desktop
+// where the user just clicked, instead of behind whoever sent the last
+// input. Only a foreground process may; not written to the user's profile.
+void UnlockForeground(FILE* out) {
+    DWORD timeout = 0;
+    if (SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0) && timeout != 0 &&
+        SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0))
+        std::fprintf(out, "foreground-lock-was %lu\n", static_cast<unsigned long>(timeout));
+}
+
 int Input(const char* outPath, int expectedFocus, int count, char** actions) {
     FILE* out = std::fopen(outPath, "wb");
     if (!out) return 4;
@@ -410,6 +432,7 @@ int Input(const char* outPath, int expectedFocus, int count, char** actions) {
         HWND other = GetForegroundWindow();
         error = "could not make the dialog the foreground window; it is \"" + WindowTextUtf8(other) + "\"";
     }
+    if (error.empty()) UnlockForeground(out);
     // Activation restores the focus a moment later than the foreground.
     for (int wait = 0; error.empty() && expectedFocus && ControlWithFocus(dialog) != expectedFocus; ++wait) {
         if (wait == 100)
@@ -428,6 +451,44 @@ int Input(const char* outPath, int expectedFocus, int count, char** actions) {
     if (!error.empty()) std::fprintf(out, "error %s\n", error.c_str());
     std::fclose(out);
     return error.empty() ? 0 : 1;
+}
+
+int ForegroundLock(DWORD timeout) {
+    return SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(std::uintptr_t{timeout}),
+                                 0)
+               ? 0
+               : 1;
+}
+
+int Message(const char* outPath, DWORD code) {
+    FILE* out = std::fopen(outPath, "wb");
+    if (!out) return 4;
+    wchar_t text[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                  512, nullptr);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
+        --length;
+    std::fprintf(out, "text %s\n", Utf8(std::wstring(text, length)).c_str());
+    std::fclose(out);
+    return 0;
+}
+
+BOOL CALLBACK WriteBalloon(HWND window, LPARAM context) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (owner == gProcess && std::string(name) == "tooltips_class32" && IsWindowVisible(window))
+        std::fprintf(reinterpret_cast<FILE*>(context), "tip %s\n", WindowTextUtf8(window).c_str());
+    return TRUE;
+}
+
+int Balloons(const char* outPath) {
+    FILE* out = std::fopen(outPath, "wb");
+    if (!out) return 4;
+    EnumWindows(WriteBalloon, reinterpret_cast<LPARAM>(out));
+    std::fclose(out);
+    return 0;
 }
 
 // The edit field's name as screen readers hear it; empty, with a reason in
@@ -546,5 +607,9 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "accessible") return AccessibleName(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "screenshot") return Screenshot(argv[2]);
     if (argc == 2 && std::string(argv[1]) == "close") return Close();
+    if (argc == 3 && std::string(argv[1]) == "foreground-lock")
+        return ForegroundLock(std::strtoul(argv[2], nullptr, 10));
+    if (argc == 4 && std::string(argv[1]) == "message") return Message(argv[2], std::strtoul(argv[3], nullptr, 10));
+    if (argc == 3 && std::string(argv[1]) == "balloons") return Balloons(argv[2]);
     return 2;
 }
