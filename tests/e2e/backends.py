@@ -4,6 +4,7 @@ setting the session up and down: Wine on a virtual X display, or Windows
 itself."""
 import json
 import os
+import re
 import signal
 import subprocess
 import time
@@ -23,6 +24,31 @@ class WineBackend:
 
     def command(self, program, *args):
         return [self.wine, program, *args]
+
+    @staticmethod
+    def trace():
+        """A short trace of a helper's start, kept only if the helper ends
+        without its result: Wine's errors (which it would otherwise keep to
+        itself, as when it cannot reach the display), the libraries loaded,
+        the process calls and exceptions; a few KB a start."""
+        return {"WINEDEBUG": "err+all,+loaddll,+process,+seh"}
+
+    @staticmethod
+    def without_trace(printed):
+        return re.sub(rb"(?m)^[0-9a-f]{4,}:trace:.*\n?", b"", printed)
+
+    @staticmethod
+    def server_log():
+        """The end of what the wineserver said (scripts/wine-env keeps it):
+        it may end a program silently, and says why only there."""
+        prefix = os.environ.get("WINEPREFIX") or os.path.join(ROOT, "build", "wineprefix")
+        path = os.path.join(prefix, "wineserver.log")
+        return read(path)[-2000:] if os.path.exists(path) else b""
+
+    @staticmethod
+    def status_text(status):
+        """Linux sees only the low byte of a Windows exit status."""
+        return status_text(status) + (", the low byte of the Windows status" if status and status > 0 else "")
 
     def windows_path(self, path):
         """Wine's drive Z: is the Unix root."""
@@ -95,6 +121,10 @@ class WineBackend:
     def display(self):
         return json.loads(read(self.state_file))["display"]
 
+    def running(self):
+        """A setting made in the session lives as long as its wineserver."""
+        return os.path.exists(self.state_file)
+
 
 class NativeBackend:
     """Windows: programs started directly, on the desktop at hand."""
@@ -105,6 +135,22 @@ class NativeBackend:
 
     def command(self, program, *args):
         return [program, *args]
+
+    @staticmethod
+    def trace():
+        return {}
+
+    @staticmethod
+    def without_trace(printed):
+        return printed
+
+    @staticmethod
+    def server_log():
+        return b""
+
+    @staticmethod
+    def status_text(status):
+        return status_text(status)
 
     def windows_path(self, path):
         return os.path.abspath(path)
@@ -120,6 +166,19 @@ class NativeBackend:
 
     def display(self):
         return "the interactive desktop"
+
+    def running(self):
+        return True
+
+
+def status_text(status):
+    """An exit status as a number and in hex, where a Windows status such as
+    0xC0000005 is recognisable."""
+    if status is None:
+        return "none: still running"
+    if status < 0:
+        return f"none: ended by signal {-status}"
+    return f"{status} = {status & 0xFFFFFFFF:#010x}"
 
 
 def free_display():

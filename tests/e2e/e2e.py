@@ -13,6 +13,11 @@ usage: e2e.py BUILD-DIR start        set the session up (Xvfb, openbox and
        e2e.py BUILD-DIR all          set up, run the unit tests, the resource
                                      test and every case, take down; ends
                                      with "N passed, N failed, N skipped"
+       e2e.py BUILD-DIR smoke        the same for one case that types and
+                                     renames: fails in a minute where input
+                                     or focus cannot work at all
+       e2e.py BUILD-DIR repeat CASE N   the same for CASE, N times in one
+                                     session: hunts a failure by chance
        e2e.py BUILD-DIR bench RUNS   set up, measure start-up (the tool
                                      against the floor program, RUNS each),
                                      take down; prints a table, and adds it
@@ -34,8 +39,14 @@ CASES = {name[len("case_"):]: value
          for name, value in vars(module).items() if name.startswith("case_")}
 
 
-def run_all(session):
-    """Everything that runs on Windows, in one go."""
+PROGRAMS = (("unit_tests", os.path.join("tests", "logic_tests.exe")),
+            ("resources", os.path.join("tests", "resource_tests.exe")))
+SMOKE = "enter_renames"  # a dialog opened, text typed, Enter, the rename on disk
+
+
+def run_in_session(session, programs, cases):
+    """Sets up, runs the GoogleTest programs and the cases (name, case),
+    takes down; a failed case leaves its evidence in the logs folder."""
     counts = {"passed": 0, "failed": 0, "skipped": 0}
     logs = os.path.join(session.state_dir, "logs")
     try:
@@ -47,11 +58,13 @@ def run_all(session):
         session.stop()
         return 1
     try:
-        for name, program in (("unit_tests", os.path.join("tests", "logic_tests.exe")),
-                              ("resources", os.path.join("tests", "resource_tests.exe"))):
+        for name, program in programs:
             counts[harness.run_program(session, name, os.path.join(session.build, program))] += 1
-        for name, case in CASES.items():
-            counts[harness.run_case(session, name, case, logs)] += 1
+        for name, case in cases:
+            outcome = harness.run_case(session, name, case, logs)
+            counts[outcome] += 1
+            if outcome == "failed":
+                print(f"(its log and screenshot: {os.path.join(logs, name)}.log and .png)", flush=True)
     finally:
         session.stop()
     print(f"{counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped")
@@ -88,8 +101,7 @@ def run_bench(session, runs):
 
 
 def main():
-    # Texts of cases in any script, whatever the console's code page.
-    sys.stdout.reconfigure(errors="backslashreplace")
+    harness.prepare_console()
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     session = harness.Session(sys.argv[1])
@@ -107,7 +119,12 @@ def main():
         outcome = harness.run_case(session, sys.argv[3], CASES[sys.argv[3]])
         return {"passed": 0, "failed": 1, "skipped": harness.SKIPPED}[outcome]
     elif command == "all":
-        return run_all(session)
+        return run_in_session(session, PROGRAMS, CASES.items())
+    elif command == "smoke":
+        return run_in_session(session, (), [(SMOKE, CASES[SMOKE])])
+    elif command == "repeat" and len(sys.argv) == 5 and sys.argv[3] in CASES and sys.argv[4].isdigit():
+        name, times = sys.argv[3], int(sys.argv[4])
+        return run_in_session(session, (), [(f"{name}-{i}", CASES[name]) for i in range(1, times + 1)])
     elif command == "bench" and len(sys.argv) == 4 and sys.argv[3].isdigit():
         return run_bench(session, int(sys.argv[3]))
     else:

@@ -4,6 +4,7 @@ and running a case so that any error fails that case alone."""
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import traceback
@@ -60,6 +61,7 @@ class Session:
     def __init__(self, build):
         self.build = os.path.abspath(build)
         self.state_dir = os.path.join(self.build, "e2e")
+        self.lock_file = os.path.join(self.state_dir, "foreground-lock-was")
 
     def start(self, logs=None):
         """Sets the session up; with logs, a failed warm-up leaves its
@@ -76,8 +78,8 @@ class Session:
         run = Run(self)
         try:
             run.start(tool_line(b"warm-up.txt"), cwd=run.work)
-            closer = run.program(run.helper("probe"), "--process", run.tool_process(), "close")
-            check(closer.wait(60) == 0, "the warm-up dialog did not open")
+            status, printed = run.helper_run("probe", "--process", run.tool_process(), "close", timeout=60)
+            check(status == 0, run.explain("the warm-up dialog did not open", status, printed))
             expect_equal(run.finish()[0], "0", "warm-up exit status")
         except Exception as error:
             if logs:
@@ -87,7 +89,31 @@ class Session:
             run.close()
 
     def stop(self):
+        self.restore_foreground_lock()
         BACKEND.take_down()
+
+    def remember_foreground_lock(self, milliseconds):
+        """The desktop's foreground lock time-out as it was before the probe
+        first set it to 0; the first value seen is the one to put back."""
+        if not os.path.exists(self.lock_file):
+            with open(self.lock_file, "w", encoding="ascii", newline="\n") as f:
+                f.write(milliseconds)
+
+    def restore_foreground_lock(self):
+        """Puts the foreground lock time-out back when the run ends: the
+        suite may run on someone's own desktop."""
+        if not os.path.exists(self.lock_file):
+            return
+        milliseconds = read(self.lock_file).decode().strip()
+        if BACKEND.running():
+            command = BACKEND.command(os.path.join(self.build, "tests", "e2e", "probe.exe"), "foreground-lock",
+                                      milliseconds)
+            status = subprocess.run(command, env=BACKEND.environment(), stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60).returncode
+            if status != 0:
+                print(f"(could not put the foreground lock time-out back to {milliseconds} ms: "
+                      f"exit status {BACKEND.status_text(status)})", flush=True)
+        os.remove(self.lock_file)
 
 
 class Run:
@@ -102,8 +128,10 @@ class Run:
         os.mkdir(self.work)
         self.log = os.path.join(self.dir, "programs.log")
         self.launcher = None
+        self.launcher_output = os.path.join(self.dir, "launcher.out")
         self.process = None
         self.programs = []
+        self.helper_runs = 0
 
     def close(self):
         """Ends every program the run started (the launcher takes the tool
@@ -130,12 +158,15 @@ class Run:
         try:
             os.makedirs(logs, exist_ok=True)
             if not isinstance(error, Failure):
-                with open(self.log, "a", newline="\n") as log:
+                with open(self.log, "a", encoding="utf-8", newline="\n") as log:
                     log.write("".join(traceback.format_exception(error)))
+            if os.path.exists(self.launcher_output):
+                with open(self.log, "ab") as log:
+                    log.write(b"--- the launcher and the program it started printed:\n" +
+                              BACKEND.without_trace(read(self.launcher_output)))
             if os.path.exists(self.log):
                 shutil.copy(self.log, os.path.join(logs, name + ".log"))
-            shot = self.program(self.helper("probe"), "screenshot", windows_path(os.path.join(logs, name + ".png")))
-            shot.wait(60)
+            self.helper_run("probe", "screenshot", windows_path(os.path.join(logs, name + ".png")), timeout=60)
         except Exception as evidence_error:
             print(f"(its log and screenshot could not be kept: {describe(evidence_error)})", flush=True)
 
@@ -162,14 +193,45 @@ class Run:
                 result[prefix + name + "/"] = None
         return result
 
-    def program(self, *args, env=None):
-        """Starts a Windows program; its output goes to the case's log (a
-        pipe would be held open by Wine's helpers)."""
-        with open(self.log, "ab") as log:
+    def program(self, *args, env=None, output=None):
+        """Starts a Windows program; its output goes to the file output, by
+        default the case's log (a pipe would be held open by Wine's helpers)."""
+        with open(output or self.log, "ab") as log:
             program = subprocess.Popen(BACKEND.command(*args), env=env or self.env, stdin=subprocess.DEVNULL,
                                        stdout=log, stderr=log)
         self.programs.append(program)
         return program
+
+    def helper_run(self, name, *args, timeout=90):
+        """Runs one of the build's helpers to its end, with what it prints
+        and, under Wine, a trace of its start in a file of its own; adds what
+        it printed, less the trace, to the case's log. Returns its exit
+        status and all it printed."""
+        self.helper_runs += 1
+        output = os.path.join(self.dir, f"{name}-{self.helper_runs}.out")
+        program = self.program(self.helper(name), *args, env=dict(self.env, **BACKEND.trace()), output=output)
+        try:
+            return program.wait(timeout), read(output)
+        finally:
+            with open(self.log, "ab") as log:
+                log.write(BACKEND.without_trace(read(output)))
+            os.remove(output)
+
+    def explain(self, what, status, printed):
+        """Says how a helper ended without its result, for a case's failure,
+        and keeps all that it printed, its start's trace too, in the case's
+        log."""
+        text = f"{what} (exit status {BACKEND.status_text(status)})"
+        server = BACKEND.server_log()
+        with open(self.log, "ab") as log:
+            log.write(f"--- {text}; it printed:\n".encode() + printed + b"--- end\n")
+            if server:
+                log.write(b"--- the wineserver's log ends:\n" + server + b"--- end\n")
+        said = BACKEND.without_trace(printed).decode(errors="replace").strip().splitlines()
+        text += f"; it printed: {' / '.join(said[-5:])}" if said else "; it printed nothing"
+        if server:
+            text += f"; the wineserver's log ends: {' / '.join(server.decode(errors='replace').splitlines()[-3:])}"
+        return text
 
     def start(self, line, cwd=None, utf8=False, program="plintor-rename.exe", env=None):
         """Starts the tool (or another program of the build, or one given by
@@ -194,10 +256,11 @@ class Run:
 
     def launch(self, args, env=None):
         """Starts the launcher, clearing what an earlier start left."""
-        for stale in (self.result_file, self.result_file + ".pid"):
+        for stale in (self.result_file, self.result_file + ".pid", self.launcher_output):
             if os.path.exists(stale):
                 os.remove(stale)
-        self.launcher = self.program(*args, env=dict(self.env, **(env or {})))
+        self.launcher = self.program(*args, env=dict(self.env, **BACKEND.trace(), **(env or {})),
+                                     output=self.launcher_output)
         self.process = None
 
     def tool_process(self):
@@ -207,7 +270,9 @@ class Run:
             pid_file = self.result_file + ".pid"
             wait_for(lambda: os.path.exists(pid_file) and read(pid_file).strip() or self.launcher.poll() is not None,
                      30, "the launcher did not say what it started")
-            check(os.path.exists(pid_file), f"the launcher started nothing (exit status {self.launcher.poll()})")
+            if not os.path.exists(pid_file):
+                raise Failure(self.explain("the launcher started nothing", self.launcher.poll(),
+                                           read(self.launcher_output)))
             self.process = read(pid_file).decode().strip()
         return self.process
 
@@ -223,8 +288,9 @@ class Run:
         if os.path.exists(out):
             os.remove(out)
         process = ["--process", self.tool_process()] if self.launcher else []
-        status = self.program(self.helper("probe"), *process, args[0], windows_path(out), *args[1:]).wait(90)
-        check(os.path.exists(out), f"the probe's {args[0]} wrote nothing (exit status {status})")
+        status, printed = self.helper_run("probe", *process, args[0], windows_path(out), *args[1:])
+        if not os.path.exists(out):
+            raise Failure(self.explain(f"the probe's {args[0]} wrote nothing", status, printed))
         return read(out).split(b"\n")
 
     def registry(self, *key_and_names):
@@ -260,6 +326,9 @@ class Run:
         focus is on control focus and send the actions as real input;
         returns the control with the focus after each action."""
         lines = [line.decode() for line in self.probe("input", str(focus), *actions) if line]
+        for line in lines:
+            if line.startswith("foreground-lock-was "):
+                self.session.remember_foreground_lock(line.split()[1])
         errors = [line[len("error "):] for line in lines if line.startswith("error ")]
         check(not errors, f"input {' '.join(actions)}: {'; '.join(errors)}")
         return [int(line.split()[1]) for line in lines if line.startswith("focus ")]
@@ -279,14 +348,16 @@ class Run:
         clip = os.path.join(self.dir, "clip")
         with open(clip, "wb") as f:
             f.write(text.encode())
-        probe = self.program(self.helper("probe"), "clip", windows_path(clip))
-        check(probe.wait(60) == 0, "could not fill the clipboard")
+        status, printed = self.helper_run("probe", "clip", windows_path(clip), timeout=60)
+        check(status == 0, self.explain("could not fill the clipboard", status, printed))
         self.keys("ctrl+v")
 
     def finish(self):
         """Waits for the tool to end; returns (exit status, windows shown)."""
-        check(self.launcher.wait(90) == 0, "the launcher failed")
-        with open(self.result_file) as f:
+        status = self.launcher.wait(90)
+        if status != 0 or not os.path.exists(self.result_file):
+            raise Failure(self.explain("the launcher wrote no result", status, read(self.launcher_output)))
+        with open(self.result_file, encoding="ascii") as f:
             facts = dict(line.split() for line in f if line.strip())
         return facts["status"], int(facts["windows"])
 
@@ -348,6 +419,11 @@ def refusal_or_end(run, typed):
 def expect_refused(run, typed):
     """The dialog stays open after a refused rename, for another try."""
     check(refusal_or_end(run, typed) == "refused", "the tool ended after a refused rename")
+
+
+def prepare_console():
+    """Texts of cases in any script, whatever the console's code page."""
+    sys.stdout.reconfigure(errors="backslashreplace")
 
 
 def describe(error):
