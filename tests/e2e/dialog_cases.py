@@ -3,6 +3,7 @@ confirming or leaving it does on disk."""
 
 import os
 
+import harness
 from harness import *
 
 
@@ -278,6 +279,37 @@ def case_failed_case_ends_its_programs(run):
     run.type("renamed.txt")
     run.keys("Escape")
     expect_unchanged(run, before, run.finish()[0])
+
+
+def case_probe_that_never_ran_is_started_again(run):
+    """A probe that the system fails to start before its code runs (provoked
+    under Wine with WINEDEBUG=help, which prints Wine's usage and exits 1) is
+    started again, and the case says so; a probe that ran and could not do
+    what it was asked is not."""
+    if harness.BACKEND.native:
+        raise Skipped("only Wine can be made to fail a start on purpose")
+    run.make("report.txt")
+    run.start(tool_line(quoted(run.path("report.txt"))))
+    run.dialog()
+    trace, starts = harness.BACKEND.trace, []
+    def failing_first():
+        starts.append(len(starts))
+        return {"WINEDEBUG": "help"} if len(starts) == 1 else trace()
+    harness.BACKEND.trace = failing_first
+    try:
+        expect_equal(run.dialog()["edit"], b"report.txt", "edit text read by the second start")
+        expect_equal((len(starts), run.restarts), (2, 1), "starts of the probe, and starts tried again")
+        try:
+            run.input("key:Escape", focus=IDCANCEL)
+            raise Failure("the probe did not refuse to type with the focus elsewhere")
+        except Failure as refused:
+            check("not 2" in str(refused), f"the probe's refusal: {refused}")
+        expect_equal((len(starts), run.restarts), (3, 1), "starts after a refusal, which is no failed start")
+    finally:
+        harness.BACKEND.trace = trace
+    run.restarts = 0  # provoked: not to be counted as the system's
+    run.keys("Escape")
+    expect_equal(run.finish()[0], "0", "exit status")
 
 
 def case_relative_path_uses_current_directory(run):

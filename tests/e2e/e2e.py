@@ -67,6 +67,8 @@ def run_in_session(session, programs, cases):
                 print(f"(its log and screenshot: {os.path.join(logs, name)}.log and .png)", flush=True)
     finally:
         session.stop()
+    if session.restarts:
+        print(f"helper starts tried again, the system having failed to start them: {session.restarts}")
     print(f"{counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped")
     return 1 if counts["failed"] else 0
 

@@ -15,6 +15,10 @@ TOOL = b'"C:\\Program Files\\Plintor\\plintor-rename.exe"'
 EDIT_ID = 201
 IDOK, IDCANCEL, PROMPT_ID = 1, 2, 100
 SKIPPED = 77  # a case's exit status when it cannot run here (ctest's SKIP_RETURN_CODE)
+PROBE_REFUSED = 3  # the probe's status when it could not do what was asked, and says why
+# How often a helper that never reached its own code is started: a failure of
+# the system to start a process, not of any check, may be tried again.
+START_TRIES = 3
 
 
 class Failure(Exception):
@@ -61,6 +65,7 @@ class Session:
     def __init__(self, build):
         self.build = os.path.abspath(build)
         self.state_dir = os.path.join(self.build, "e2e")
+        self.restarts = 0  # helper starts tried again, over all cases
         self.lock_file = os.path.join(self.state_dir, "foreground-lock-was")
 
     def start(self, logs=None):
@@ -132,6 +137,7 @@ class Run:
         self.process = None
         self.programs = []
         self.helper_runs = 0
+        self.restarts = 0
 
     def close(self):
         """Ends every program the run started (the launcher takes the tool
@@ -283,14 +289,23 @@ class Run:
     def probe(self, *args):
         """Runs the probe with an output file as its second argument; returns
         the file's lines. Once the run has started a program, the probe
-        looks at that program's dialog only."""
+        looks at that program's dialog only. The probe creates the file
+        before anything else: without it, the probe never ran its own code,
+        and it is started again, a few times at most, saying so."""
         out = os.path.join(self.dir, "probe-" + args[0])
-        if os.path.exists(out):
-            os.remove(out)
         process = ["--process", self.tool_process()] if self.launcher else []
-        status, printed = self.helper_run("probe", *process, args[0], windows_path(out), *args[1:])
-        if not os.path.exists(out):
-            raise Failure(self.explain(f"the probe's {args[0]} wrote nothing", status, printed))
+        for attempt in range(1, START_TRIES + 1):
+            if os.path.exists(out):
+                os.remove(out)
+            status, printed = self.helper_run("probe", *process, args[0], windows_path(out), *args[1:])
+            if os.path.exists(out):
+                break
+            what = self.explain(f"the probe's {args[0]} never ran", status, printed)
+            check(attempt < START_TRIES, f"{what}; started {START_TRIES} times")
+            self.restarts += 1
+            print(f"(started again, try {attempt + 1} of {START_TRIES}: {what})", flush=True)
+        check(status in (0, PROBE_REFUSED),
+              self.explain(f"the probe's {args[0]} ended without finishing", status, printed))
         return read(out).split(b"\n")
 
     def registry(self, *key_and_names):
@@ -446,6 +461,8 @@ def run_case(session, name, case, logs=None):
     try:
         run = Run(session)
         case(run)
+        if run.restarts:
+            print(f"(passed after {run.restarts} helper start(s) tried again)", flush=True)
     except Skipped as skipped:
         print(f"skipped: {skipped}", flush=True)
         outcome = "skipped"
@@ -457,6 +474,7 @@ def run_case(session, name, case, logs=None):
         outcome = "failed"
     try:
         if run:
+            session.restarts += run.restarts
             run.close()
     except Exception as error:
         print(f"FAILED: the run did not end cleanly: {describe(error)}", flush=True)

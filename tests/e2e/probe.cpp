@@ -1,5 +1,10 @@
 // Reads the rename dialog of another process, for the end-to-end tests.
 //
+// Exit status: 0 done; 3 the verb could not do what was asked (it says why
+// where it has an OUT-FILE); 2 bad usage; 4 a file could not be read or
+// written. A verb with an OUT-FILE creates it before anything else, so that
+// a missing file means that the probe never ran, not that it failed.
+//
 // usage: probe [--process PID] VERB ...
 //   With --process, only the dialog of that process counts: a dialog left
 //   by another run is never read, typed into or closed.
@@ -17,7 +22,7 @@
 //     click:ID         a click in the middle of control ID
 //     click:close      a click on the dialog's own close button
 //   Writes "focus ID" after each action (0 once the dialog has gone), or
-//   "error REASON" and exits with 1. Once it holds the foreground it sets
+//   "error REASON" and exits with 3. Once it holds the foreground it sets
 //   the desktop's foreground lock time-out to 0, for this session only, so
 //   that later dialogs come to the front by themselves, and writes
 //   "foreground-lock-was MS" when that changed it.
@@ -226,7 +231,7 @@ HWND WaitForDialog(DWORD limitMs) {
 
 int Close() {
     HWND dialog = WaitForDialog(kDefaultLimitMs);
-    return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
+    return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 3;
 }
 
 // As a quick typist: the system delivers injected input asynchronously.
@@ -450,7 +455,7 @@ int Input(const char* outPath, int expectedFocus, int count, char** actions) {
     }
     if (!error.empty()) std::fprintf(out, "error %s\n", error.c_str());
     std::fclose(out);
-    return error.empty() ? 0 : 1;
+    return error.empty() ? 0 : 3;
 }
 
 int ForegroundLock(DWORD timeout) {
@@ -589,14 +594,24 @@ int Registry(const char* outPath, int count, char** pairs) {
     return 0;
 }
 
+bool AnswersInFile(const std::string& verb) {
+    for (const char* known : {"dialog", "input", "accessible", "registry", "message", "balloons"})
+        if (verb == known) return true;
+    return false;
+}
+
 int main(int argc, char** argv) {
-    // Rectangles and clicks in the same pixels as the per-monitor aware tool.
-    SetProcessDPIAware();
     if (argc >= 3 && std::string(argv[1]) == "--process") {
         gProcess = std::strtoul(argv[2], nullptr, 10);
         argc -= 2;
         argv += 2;
     }
+    if (argc >= 3 && AnswersInFile(argv[1])) {
+        FILE* out = std::fopen(argv[2], "wb");
+        if (!out || std::fclose(out) != 0) return 4;
+    }
+    // Rectangles and clicks in the same pixels as the per-monitor aware tool.
+    SetProcessDPIAware();
     if (argc >= 5 && argc % 2 == 1 && std::string(argv[1]) == "registry")
         return Registry(argv[2], argc - 3, argv + 3);
     if ((argc == 3 || argc == 4) && std::string(argv[1]) == "dialog")
