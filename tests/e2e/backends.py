@@ -125,6 +125,22 @@ class WineBackend:
         """A setting made in the session lives as long as its wineserver."""
         return os.path.exists(self.state_file)
 
+    def settle(self):
+        """Waits until the window manager has let go of every rename dialog
+        whose program has ended. It learns of the end a moment later than
+        Wine does; its focus falling back from the old dialog then would
+        take the focus from the next one, and the keys typed into it."""
+        env = dict(os.environ, DISPLAY=self.display())
+
+        def xprop(*args):
+            return subprocess.run(["xprop", *args], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL).stdout
+
+        def let_go():
+            managed = re.findall(rb"0x[0-9a-f]+", xprop("-root", "_NET_CLIENT_LIST"))
+            return not any(b'"Plintor Rename"' in xprop("-id", window.decode(), "WM_NAME") for window in managed)
+        wait_for(let_go, 10, "the window manager still manages a dialog whose program has ended")
+
 
 class NativeBackend:
     """Windows: programs started directly, on the desktop at hand."""
@@ -169,6 +185,9 @@ class NativeBackend:
 
     def running(self):
         return True
+
+    def settle(self):
+        pass
 
 
 def status_text(status):

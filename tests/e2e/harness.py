@@ -84,7 +84,8 @@ class Session:
         try:
             run.start(tool_line(b"warm-up.txt"), cwd=run.work)
             status, printed = run.helper_run("probe", "--process", run.tool_process(), "close", timeout=60)
-            check(status == 0, run.explain("the warm-up dialog did not open", status, printed))
+            if status != 0:
+                raise Failure(run.explain("the warm-up dialog did not open", status, printed))
             expect_equal(run.finish()[0], "0", "warm-up exit status")
         except Exception as error:
             if logs:
@@ -304,8 +305,8 @@ class Run:
             check(attempt < START_TRIES, f"{what}; started {START_TRIES} times")
             self.restarts += 1
             print(f"(started again, try {attempt + 1} of {START_TRIES}: {what})", flush=True)
-        check(status in (0, PROBE_REFUSED),
-              self.explain(f"the probe's {args[0]} ended without finishing", status, printed))
+        if status not in (0, PROBE_REFUSED):
+            raise Failure(self.explain(f"the probe's {args[0]} ended without finishing", status, printed))
         return read(out).split(b"\n")
 
     def registry(self, *key_and_names):
@@ -364,7 +365,8 @@ class Run:
         with open(clip, "wb") as f:
             f.write(text.encode())
         status, printed = self.helper_run("probe", "clip", windows_path(clip), timeout=60)
-        check(status == 0, self.explain("could not fill the clipboard", status, printed))
+        if status != 0:
+            raise Failure(self.explain("could not fill the clipboard", status, printed))
         self.keys("ctrl+v")
 
     def finish(self):
@@ -372,6 +374,7 @@ class Run:
         status = self.launcher.wait(90)
         if status != 0 or not os.path.exists(self.result_file):
             raise Failure(self.explain("the launcher wrote no result", status, read(self.launcher_output)))
+        BACKEND.settle()
         with open(self.result_file, encoding="ascii") as f:
             facts = dict(line.split() for line in f if line.strip())
         return facts["status"], int(facts["windows"])

@@ -348,12 +348,29 @@ std::string PressKeys(HWND dialog, const std::string& chord) {
     return "";
 }
 
+// Who holds the foreground, for a failure's message.
+std::string Describe(HWND window) {
+    if (!window) return "no window";
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return "\"" + WindowTextUtf8(window) + "\" (class " + name + ", process " + std::to_string(owner) + ")";
+}
+
+// Each character only while the dialog holds the foreground: a key sent
+// after it lost it would go elsewhere, and the field would hold less than
+// was typed.
 std::string TypeText(HWND dialog, const std::string& hex) {
     std::string utf8;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
         utf8 += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    for (wchar_t unit : Wide(utf8.c_str())) {
-        if (!SendUnit(unit, false) || !SendUnit(unit, true)) return "SendInput refused the text";
+    const std::wstring units = Wide(utf8.c_str());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (GetForegroundWindow() != dialog)
+            return "the dialog lost the foreground to " + Describe(GetForegroundWindow()) + " after " +
+                   std::to_string(i) + " of " + std::to_string(units.size()) + " characters";
+        if (!SendUnit(units[i], false) || !SendUnit(units[i], true)) return "SendInput refused the text";
         Settle(dialog);
     }
     return "";
@@ -447,7 +464,8 @@ int Input(const char* outPath, int expectedFocus, int count, char** actions) {
     }
     for (int i = 0; error.empty() && i < count; ++i) {
         if (GetForegroundWindow() != dialog) {
-            error = std::string("the dialog lost the foreground before ") + actions[i];
+            error = std::string("the dialog lost the foreground to ") + Describe(GetForegroundWindow()) + " before " +
+                    actions[i];
             break;
         }
         error = Act(dialog, actions[i]);
