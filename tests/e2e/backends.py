@@ -69,36 +69,22 @@ class WineBackend:
         env = dict(os.environ, DISPLAY=f":{display}")
         wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, stdout=devnull, stderr=devnull).returncode == 0,
                  10, "Xvfb did not start")
-        # A window manager, as on a desktop: without one, focus is racy. On a
-        # freshly installed machine openbox's first start took about 10 s.
-        wm = None
-        for attempt in range(3):
-            wm = subprocess.Popen(["openbox"], env=env, stdin=devnull, stdout=devnull, stderr=devnull,
-                                  start_new_session=True)
-            if self.wait_for_window_manager(env, wm):
-                break
-            wm.kill()
-        else:
-            raise Failure("openbox did not start")
         with open(self.state_file, "w", newline="\n") as f:
-            json.dump({"display": f":{display}", "pids": [wm.pid, xvfb.pid]}, f)
+            json.dump({"display": f":{display}", "pids": [xvfb.pid]}, f)
         # A fresh wineserver whose helpers all see this display. Wine draws
         # the caption and the close button itself, as Windows does, so that
-        # they are the dialog's own non-client area.
+        # they are the dialog's own non-client area. Its windows live on a
+        # desktop of its own, one X window, where Wine alone decides which
+        # window is in the foreground, as Windows does: on the X display the
+        # window manager's focus events, late under load, would take the
+        # foreground from a dialog while keys are typed into it. The server
+        # starts again so that the desktop is made so.
         subprocess.run(["bash", "-c", f'. "{WINE_ENV}" && "$WINESERVER" -k; wine_ready && '
-                        '"$WINE" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f'],
+                        '"$WINE" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f && '
+                        '"$WINE" reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f && '
+                        '"$WINE" reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 1280x1024 /f && '
+                        '"$WINESERVER" -k; wine_ready'],
                        env=env, stdin=devnull, stdout=devnull, stderr=devnull, timeout=180, check=True)
-
-    @staticmethod
-    def wait_for_window_manager(env, wm):
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline and wm.poll() is None:
-            root = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL).stdout
-            if b"window id" in root:
-                return True
-            time.sleep(0.05)
-        return False
 
     def take_down(self):
         devnull = subprocess.DEVNULL
@@ -111,8 +97,8 @@ class WineBackend:
                     os.kill(pid, signal.SIGTERM)
                 except ProcessLookupError:
                     pass
-            # A new session may take the same display number: a window
-            # manager started before the old server has gone would die with it.
+            # A new session may take the same display number: its server
+            # would not start while the old one holds it.
             number = state["display"][1:]
             wait_for(lambda: not os.path.exists(f"/tmp/.X{number}-lock") and
                      not os.path.exists(f"/tmp/.X11-unix/X{number}"), 20, "the old X server did not end")
@@ -125,21 +111,6 @@ class WineBackend:
         """A setting made in the session lives as long as its wineserver."""
         return os.path.exists(self.state_file)
 
-    def settle(self):
-        """Waits until the window manager has let go of every rename dialog
-        whose program has ended. It learns of the end a moment later than
-        Wine does; its focus falling back from the old dialog then would
-        take the focus from the next one, and the keys typed into it."""
-        env = dict(os.environ, DISPLAY=self.display())
-
-        def xprop(*args):
-            return subprocess.run(["xprop", *args], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL).stdout
-
-        def let_go():
-            managed = re.findall(rb"0x[0-9a-f]+", xprop("-root", "_NET_CLIENT_LIST"))
-            return not any(b'"Plintor Rename"' in xprop("-id", window.decode(), "WM_NAME") for window in managed)
-        wait_for(let_go, 10, "the window manager still manages a dialog whose program has ended")
 
 
 class NativeBackend:
@@ -185,9 +156,6 @@ class NativeBackend:
 
     def running(self):
         return True
-
-    def settle(self):
-        pass
 
 
 def status_text(status):

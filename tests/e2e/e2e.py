@@ -4,8 +4,9 @@ exact raw command lines, read through a Windows-side probe and driven by it
 with real key presses and mouse clicks (SendInput). On Linux it runs under
 Wine on a virtual X display with a window manager; on Windows, natively.
 
-usage: e2e.py BUILD-DIR start        set the session up (Xvfb, openbox and
-                                     the wineserver under Wine)
+usage: e2e.py BUILD-DIR start        set the session up (Xvfb and the
+                                     wineserver, with its own desktop, under
+                                     Wine)
        e2e.py BUILD-DIR stop         take it down
        e2e.py BUILD-DIR run CASE     run one case
        e2e.py BUILD-DIR list         list the cases

@@ -374,7 +374,6 @@ class Run:
         status = self.launcher.wait(90)
         if status != 0 or not os.path.exists(self.result_file):
             raise Failure(self.explain("the launcher wrote no result", status, read(self.launcher_output)))
-        BACKEND.settle()
         with open(self.result_file, encoding="ascii") as f:
             facts = dict(line.split() for line in f if line.strip())
         return facts["status"], int(facts["windows"])

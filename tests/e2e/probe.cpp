@@ -263,10 +263,15 @@ bool SendUnit(wchar_t unit, bool up) {
     return Send(input);
 }
 
-bool SendButton(DWORD flags) {
+// A button event that carries its own position, in the primary screen's
+// normalised coordinates: a bare button event lands wherever the system
+// last saw the pointer, which may lag behind SetCursorPos.
+bool SendButton(DWORD flags, POINT at) {
     INPUT input{};
     input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     return Send(input);
 }
 
@@ -412,9 +417,9 @@ std::string Click(HWND dialog, const std::string& target) {
     if (!SetCursorPos(point.x, point.y) || !GetCursorPos(&at) || at.x != point.x || at.y != point.y)
         return "could not move the pointer to " + std::to_string(point.x) + "," + std::to_string(point.y);
     Settle(dialog);
-    if (!SendButton(MOUSEEVENTF_LEFTDOWN)) return "SendInput refused the click";
+    if (!SendButton(MOUSEEVENTF_LEFTDOWN, point)) return "SendInput refused the click";
     Settle(dialog);
-    SendButton(MOUSEEVENTF_LEFTUP);
+    SendButton(MOUSEEVENTF_LEFTUP, point);
     Settle(dialog);
     return "";
 }
