@@ -2,7 +2,7 @@
 """End-to-end tests of plintor-rename.exe: the real executable, started with
 exact raw command lines, read through a Windows-side probe and driven by it
 with real key presses and mouse clicks (SendInput). On Linux it runs under
-Wine on a virtual X display with a window manager; on Windows, natively.
+Wine on a virtual X display, on Wine's own desktop; on Windows, natively.
 
 usage: e2e.py BUILD-DIR start        set the session up (Xvfb and the
                                      wineserver, with its own desktop, under
