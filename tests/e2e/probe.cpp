@@ -413,9 +413,16 @@ std::string Click(HWND dialog, const std::string& target) {
         if (!control || !GetWindowRect(control, &r)) return "no control " + target;
         point = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
-    POINT at{};
-    if (!SetCursorPos(point.x, point.y) || !GetCursorPos(&at) || at.x != point.x || at.y != point.y)
+    if (!SetCursorPos(point.x, point.y))
         return "could not move the pointer to " + std::to_string(point.x) + "," + std::to_string(point.y);
+    // The move takes effect a moment later on Wine's desktop: wait for it.
+    POINT at{};
+    for (int wait = 0; !GetCursorPos(&at) || at.x != point.x || at.y != point.y; ++wait) {
+        if (wait == 100)
+            return "the pointer did not reach " + std::to_string(point.x) + "," + std::to_string(point.y) +
+                   "; it is at " + std::to_string(at.x) + "," + std::to_string(at.y);
+        Sleep(20);
+    }
     Settle(dialog);
     if (!SendButton(MOUSEEVENTF_LEFTDOWN, point)) return "SendInput refused the click";
     Settle(dialog);
