@@ -312,6 +312,27 @@ def case_probe_that_never_ran_is_started_again(run):
     expect_equal(run.finish()[0], "0", "exit status")
 
 
+def case_launcher_that_never_ran_is_started_again(run):
+    """A launcher that the system fails to start (provoked as above) is
+    started again, and the case says so: it had started nothing."""
+    if harness.BACKEND.native:
+        raise Skipped("only Wine can be made to fail a start on purpose")
+    target = run.make("report.txt", b"r\n")
+    trace, starts = harness.BACKEND.trace, []
+    def failing_first():
+        starts.append(len(starts))
+        return {"WINEDEBUG": "help"} if len(starts) == 1 else trace()
+    harness.BACKEND.trace = failing_first
+    try:
+        run.start(tool_line(quoted(target)))
+        run.tool_process()
+    finally:
+        harness.BACKEND.trace = trace
+    expect_equal((run.launches, run.restarts), (2, 1), "starts of the launcher, and starts tried again")
+    run.restarts = 0  # provoked: not to be counted as the system's
+    rename_and_expect(run, "new.txt", {"new.txt": b"r\n"})
+
+
 def case_relative_path_uses_current_directory(run):
     """A bare name is renamed within the current directory."""
     run.make("report.txt", b"data\n")

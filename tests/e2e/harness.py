@@ -19,6 +19,9 @@ PROBE_REFUSED = 3  # the probe's status when it could not do what was asked, and
 # How often a helper that never reached its own code is started: a failure of
 # the system to start a process, not of any check, may be tried again.
 START_TRIES = 3
+# The status of a program that the system ended before its code ran (as Wine
+# does when it cannot set a process up); the launcher never exits with it.
+NEVER_RAN = 1
 
 
 class Failure(Exception):
@@ -134,6 +137,7 @@ class Run:
         os.mkdir(self.work)
         self.log = os.path.join(self.dir, "programs.log")
         self.launcher = None
+        self.launches = 0
         self.launcher_output = os.path.join(self.dir, "launcher.out")
         self.process = None
         self.programs = []
@@ -261,7 +265,7 @@ class Run:
         self.result_file = os.path.join(self.dir, "result")
         self.launch([self.helper("launcher"), "--shell", verb, windows_path(path), windows_path(self.result_file)])
 
-    def launch(self, args, env=None):
+    def launch(self, args, env=None, again=False):
         """Starts the launcher, clearing what an earlier start left."""
         for stale in (self.result_file, self.result_file + ".pid", self.launcher_output):
             if os.path.exists(stale):
@@ -269,18 +273,32 @@ class Run:
         self.launcher = self.program(*args, env=dict(self.env, **BACKEND.trace(), **(env or {})),
                                      output=self.launcher_output)
         self.process = None
+        self.launches = self.launches + 1 if again else 1
+        self.last_launch = (args, env)
+
+    def launch_again_if_never_ran(self, what):
+        """Starts the launcher again, a few times at most, saying so, if the
+        system ended it before its code ran, and so before it started
+        anything; otherwise fails with what."""
+        if self.launcher.poll() != NEVER_RAN or os.path.exists(self.result_file + ".pid"):
+            raise Failure(what)
+        check(self.launches < START_TRIES, f"{what}; started {START_TRIES} times")
+        self.restarts += 1
+        print(f"(started again, try {self.launches + 1} of {START_TRIES}: {what})", flush=True)
+        self.launch(*self.last_launch, again=True)
 
     def tool_process(self):
         """The Windows process id of the program that the launcher started,
         which it writes beside its result file."""
-        if not self.process:
-            pid_file = self.result_file + ".pid"
+        pid_file = self.result_file + ".pid"
+        while not self.process:
             wait_for(lambda: os.path.exists(pid_file) and read(pid_file).strip() or self.launcher.poll() is not None,
                      30, "the launcher did not say what it started")
-            if not os.path.exists(pid_file):
-                raise Failure(self.explain("the launcher started nothing", self.launcher.poll(),
-                                           read(self.launcher_output)))
-            self.process = read(pid_file).decode().strip()
+            if os.path.exists(pid_file):
+                self.process = read(pid_file).decode().strip()
+            else:
+                self.launch_again_if_never_ran(self.explain("the launcher started nothing", self.launcher.poll(),
+                                                            read(self.launcher_output)))
         return self.process
 
 
@@ -371,9 +389,9 @@ class Run:
 
     def finish(self):
         """Waits for the tool to end; returns (exit status, windows shown)."""
-        status = self.launcher.wait(90)
-        if status != 0 or not os.path.exists(self.result_file):
-            raise Failure(self.explain("the launcher wrote no result", status, read(self.launcher_output)))
+        while self.launcher.wait(90) != 0 or not os.path.exists(self.result_file):
+            self.launch_again_if_never_ran(self.explain("the launcher wrote no result", self.launcher.poll(),
+                                                        read(self.launcher_output)))
         with open(self.result_file, encoding="ascii") as f:
             facts = dict(line.split() for line in f if line.strip())
         return facts["status"], int(facts["windows"])
