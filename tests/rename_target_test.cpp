@@ -243,7 +243,8 @@ TEST(RenameTargetStateTest, ARefusedNameCanBeFollowedByAnother) {
     EXPECT_EQ(CommitRename("b.txt").result, RenameResult::Refused);
     Fake().refusal = 0;
     EXPECT_EQ(CommitRename("c.txt").result, RenameResult::Renamed);
-    EXPECT_EQ(Fake().moves, (Moves{{"C:\\dir\\a.txt", "C:\\dir\\b.txt"}, {"C:\\dir\\a.txt", "C:\\dir\\c.txt"}}));
+    EXPECT_EQ(Fake().moves,
+              (Moves{{"C:\\dir\\a.txt", "C:\\dir\\b.txt"}, {"C:\\dir\\a.txt", "C:\\dir\\c.txt"}}));
 }
 
 TEST(RenameTargetStateTest, ReleaseEmptiesTheState) {

@@ -36,8 +36,8 @@ INT_PTR OnClose(HWND dialog, UINT, WPARAM, LPARAM) {
 // its trailing line break; in a fixed buffer, so that saying why needs no
 // memory. Empty when the system has none.
 void SystemMessage(DWORD error, wchar_t* text, DWORD size) {
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  text, size, nullptr);
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, text, size, nullptr);
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
         --length;
     text[length] = L'\0';

@@ -476,8 +476,8 @@ int Input(const char* outPath, int expectedFocus, int count, char** actions) {
     }
     for (int i = 0; error.empty() && i < count; ++i) {
         if (GetForegroundWindow() != dialog) {
-            error = std::string("the dialog lost the foreground to ") + Describe(GetForegroundWindow()) + " before " +
-                    actions[i];
+            error = std::string("the dialog lost the foreground to ") + Describe(GetForegroundWindow()) +
+                    " before " + actions[i];
             break;
         }
         error = Act(dialog, actions[i]);
@@ -489,8 +489,8 @@ int Input(const char* outPath, int expectedFocus, int count, char** actions) {
 }
 
 int ForegroundLock(DWORD timeout) {
-    return SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(std::uintptr_t{timeout}),
-                                 0)
+    return SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
+                                 reinterpret_cast<void*>(std::uintptr_t{timeout}), 0)
                ? 0
                : 1;
 }
@@ -499,8 +499,8 @@ int Message(const char* outPath, DWORD code) {
     FILE* out = std::fopen(outPath, "wb");
     if (!out) return 4;
     wchar_t text[512];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                                  512, nullptr);
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                  0, text, 512, nullptr);
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
         --length;
     std::fprintf(out, "text %s\n", Utf8(std::wstring(text, length)).c_str());
@@ -654,7 +654,8 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "close") return Close();
     if (argc == 3 && std::string(argv[1]) == "foreground-lock")
         return ForegroundLock(std::strtoul(argv[2], nullptr, 10));
-    if (argc == 4 && std::string(argv[1]) == "message") return Message(argv[2], std::strtoul(argv[3], nullptr, 10));
+    if (argc == 4 && std::string(argv[1]) == "message")
+        return Message(argv[2], std::strtoul(argv[3], nullptr, 10));
     if (argc == 3 && std::string(argv[1]) == "balloons") return Balloons(argv[2]);
     return 2;
 }
