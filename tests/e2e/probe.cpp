@@ -492,7 +492,7 @@ int ForegroundLock(DWORD timeout) {
     return SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
                                  reinterpret_cast<void*>(std::uintptr_t{timeout}), 0)
                ? 0
-               : 1;
+               : 3;
 }
 
 int Message(const char* outPath, DWORD code) {
