@@ -1,6 +1,7 @@
 """The dialog as a user meets it: what it shows, and what each way of
 confirming or leaving it does on disk."""
 
+import contextlib
 import os
 
 import harness
@@ -281,6 +282,22 @@ def case_failed_case_ends_its_programs(run):
     expect_unchanged(run, before, run.finish()[0])
 
 
+@contextlib.contextmanager
+def first_start_fails():
+    """Has Wine fail the next helper start before the helper's code runs
+    (WINEDEBUG=help prints Wine's usage and exits 1); yields the list of
+    starts made meanwhile."""
+    trace, starts = harness.BACKEND.trace, []
+    def failing_first():
+        starts.append(len(starts))
+        return {"WINEDEBUG": "help"} if len(starts) == 1 else trace()
+    harness.BACKEND.trace = failing_first
+    try:
+        yield starts
+    finally:
+        harness.BACKEND.trace = trace
+
+
 def case_probe_that_never_ran_is_started_again(run):
     """A probe that the system fails to start before its code runs (provoked
     under Wine with WINEDEBUG=help, which prints Wine's usage and exits 1) is
@@ -291,12 +308,7 @@ def case_probe_that_never_ran_is_started_again(run):
     run.make("report.txt")
     run.start(tool_line(quoted(run.path("report.txt"))))
     run.dialog()
-    trace, starts = harness.BACKEND.trace, []
-    def failing_first():
-        starts.append(len(starts))
-        return {"WINEDEBUG": "help"} if len(starts) == 1 else trace()
-    harness.BACKEND.trace = failing_first
-    try:
+    with first_start_fails() as starts:
         expect_equal(run.dialog()["edit"], b"report.txt", "edit text read by the second start")
         expect_equal((len(starts), run.restarts), (2, 1), "starts of the probe, and starts tried again")
         try:
@@ -305,8 +317,6 @@ def case_probe_that_never_ran_is_started_again(run):
         except Failure as refused:
             check("not 2" in str(refused), f"the probe's refusal: {refused}")
         expect_equal((len(starts), run.restarts), (3, 1), "starts after a refusal, which is no failed start")
-    finally:
-        harness.BACKEND.trace = trace
     run.restarts = 0  # provoked: not to be counted as the system's
     run.keys("Escape")
     expect_equal(run.finish()[0], "0", "exit status")
@@ -318,16 +328,9 @@ def case_launcher_that_never_ran_is_started_again(run):
     if harness.BACKEND.native:
         raise Skipped("only Wine can be made to fail a start on purpose")
     target = run.make("report.txt", b"r\n")
-    trace, starts = harness.BACKEND.trace, []
-    def failing_first():
-        starts.append(len(starts))
-        return {"WINEDEBUG": "help"} if len(starts) == 1 else trace()
-    harness.BACKEND.trace = failing_first
-    try:
+    with first_start_fails():
         run.start(tool_line(quoted(target)))
         run.tool_process()
-    finally:
-        harness.BACKEND.trace = trace
     expect_equal((run.launches, run.restarts), (2, 1), "starts of the launcher, and starts tried again")
     run.restarts = 0  # provoked: not to be counted as the system's
     rename_and_expect(run, "new.txt", {"new.txt": b"r\n"})
