@@ -1,10 +1,9 @@
 #include "win/dialog.h"
 
-#include <commctrl.h>
-
 #include "core/rename_target.h"
 #include "res/resource.h"
 #include "util/window_text.h"
+#include "win/reason.h"
 
 namespace {
 
@@ -28,25 +27,14 @@ INT_PTR OnInitDialog(HWND dialog, UINT, WPARAM, LPARAM) {
 
 // Every way out ends here, with the result 0.
 INT_PTR OnClose(HWND dialog, UINT, WPARAM, LPARAM) {
+    HideReason();
     EndDialog(dialog, 0);
     return 1;
 }
 
-// The system's own text for an error code, in the user's language, without
-// its trailing line break; in a fixed buffer, so that saying why needs no
-// memory. Empty when the system has none.
-void SystemMessage(DWORD error, wchar_t* text, DWORD size) {
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, text, size, nullptr);
-    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
-        --length;
-    text[length] = L'\0';
-}
-
 // Hands the field back with the whole typed name selected, sounds the error
-// and says why in a balloon on the field, as the shell's own in-place rename
-// does. Where the common controls cannot show one (Wine's), the sound and
-// the open dialog remain.
+// and says why in a balloon on the field. Where the balloon cannot be
+// shown, the sound and the open dialog remain.
 void ShowRefusal(HWND dialog, DWORD error) {
     HWND edit = GetDlgItem(dialog, IDC_NEW_NAME);
     // Through the dialog manager, so that OK stays the default button after
@@ -54,10 +42,7 @@ void ShowRefusal(HWND dialog, DWORD error) {
     SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
     SendMessageA(edit, EM_SETSEL, 0, -1);
     MessageBeep(MB_ICONERROR);
-    wchar_t reason[512];
-    SystemMessage(error, reason, sizeof reason / sizeof reason[0]);
-    EDITBALLOONTIP tip{sizeof tip, L"Nothing was renamed", reason, TTI_ERROR};
-    SendMessageW(edit, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip));
+    ShowReason(dialog, edit, error);
 }
 
 // Renames to the field's text, then closes; a refused new name keeps the
@@ -74,9 +59,17 @@ INT_PTR OnOk(HWND dialog, UINT, WPARAM, LPARAM) {
 // Closes without renaming.
 INT_PTR OnCancel(HWND dialog, UINT, WPARAM, LPARAM) { return SendMessageA(dialog, WM_CLOSE, 0, 0); }
 
-// Acts on OK and Cancel only; control notifications are ignored.
+// A refusal's reason no longer applies once the name is edited or the
+// field has lost the focus.
+INT_PTR OnNameNotification(WPARAM wParam) {
+    if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == EN_KILLFOCUS) HideReason();
+    return 0;
+}
+
+// Acts on OK and Cancel; of the controls' notifications, only on the name
+// field's, for the refusal's reason.
 INT_PTR OnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (HIWORD(wParam) != 0) return 0;
+    if (HIWORD(wParam) != 0) return LOWORD(wParam) == IDC_NEW_NAME ? OnNameNotification(wParam) : 0;
     switch (LOWORD(wParam)) {
     case IDOK:
         return OnOk(dialog, message, wParam, lParam);
@@ -85,6 +78,12 @@ INT_PTR OnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         return 0;
     }
+}
+
+// The reason's balloon points at where the field was: it goes.
+INT_PTR OnMove(HWND, UINT, WPARAM, LPARAM) {
+    HideReason();
+    return 0;
 }
 
 } // namespace
@@ -99,6 +98,8 @@ INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return OnInitDialog(dialog, message, wParam, lParam);
     case WM_COMMAND:
         return OnCommand(dialog, message, wParam, lParam);
+    case WM_MOVE:
+        return OnMove(dialog, message, wParam, lParam);
     default:
         return 0;
     }

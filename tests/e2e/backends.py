@@ -37,6 +37,16 @@ class WineBackend:
     def without_trace(printed):
         return re.sub(rb"(?m)^[0-9a-f]{4,}:trace:.*\n?", b"", printed)
 
+    # What Wine prints when it fails to set a process up, before the
+    # program's code runs: the shared user data's fixed address taken (rare,
+    # by chance), and WINEDEBUG=help, which the tests use to provoke it.
+    START_FAILURES = (b"failed to map the shared user data", b"Syntax of the WINEDEBUG variable")
+
+    @classmethod
+    def start_failed(cls, printed):
+        """Whether a trace shows Wine's own failure to start a process."""
+        return any(failure in printed for failure in cls.START_FAILURES)
+
     @staticmethod
     def server_log():
         """The end of what the wineserver said (scripts/wine-env keeps it):
@@ -130,6 +140,12 @@ class NativeBackend:
     @staticmethod
     def without_trace(printed):
         return printed
+
+    @staticmethod
+    def start_failed(printed):
+        """Windows says no more than the launcher's error code: any program
+        that the system did not start may be started again."""
+        return True
 
     @staticmethod
     def server_log():

@@ -176,9 +176,13 @@ def case_path_over_300_characters_renamed(run):
     rename_and_expect(run, "renamed.txt", dict(files, **{"/".join(folders + ["renamed.txt"]): b"long\n"}))
 
 
+ERROR_FILE_NOT_FOUND, ERROR_INVALID_NAME, ERROR_ALREADY_EXISTS = 2, 123, 183
+
+
 def case_existing_name_refused_then_another_renames(run):
     """A name that exists is refused: the dialog stays open with it selected
-    and both files intact; another name then renames."""
+    and both files intact; typing takes the reason away; another name then
+    renames."""
     target = run.make("a.txt", b"first\n")
     run.make("b.txt", b"second\n")
     before = run.listing()
@@ -186,14 +190,17 @@ def case_existing_name_refused_then_another_renames(run):
     run.dialog()
     run.type("b.txt")
     run.keys("Return")
-    expect_refused(run, "b.txt")
+    expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
     expect_equal(run.listing(), before, "files after the refusal")
-    rename_and_expect(run, "c.txt", {"c.txt": b"first\n", "b.txt": b"second\n"})
+    run.type("c.txt")
+    expect_no_balloon(run, "typing")
+    confirm_and_expect(run, {"c.txt": b"first\n", "b.txt": b"second\n"})
 
 
 def case_refused_ok_click_hands_the_field_back(run):
     """OK clicked on a name that exists: the focus comes back to the field;
-    Cancel then leaves everything as it was."""
+    one click at Cancel's centre, while the reason shows, then leaves
+    everything as it was."""
     target = run.make("a.txt", b"first\n")
     run.make("b.txt", b"second\n")
     before = run.listing()
@@ -201,9 +208,26 @@ def case_refused_ok_click_hands_the_field_back(run):
     run.dialog()
     run.type("b.txt")
     run.click(IDOK)
-    expect_refused(run, "b.txt")
+    expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
     run.click(IDCANCEL)
     expect_unchanged(run, before, run.finish()[0])
+
+
+def case_refused_name_freed_then_ok_renames(run):
+    """The name was taken; the other file goes while the reason shows; one
+    click at OK's centre then renames."""
+    target = run.make("a.txt", b"first\n")
+    other = run.make("b.txt", b"second\n")
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("b.txt")
+    run.keys("Return")
+    expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
+    os.remove(other)
+    run.click(IDOK)
+    status, _ = run.finish()
+    expect_equal(status, "0", "exit status")
+    expect_equal(run.listing(), {"b.txt": b"first\n"}, "files")
 
 
 def case_vanished_target_refused(run):
@@ -216,47 +240,28 @@ def case_vanished_target_refused(run):
     before = run.listing()
     run.type("new.txt")
     run.keys("Return")
-    expect_refused(run, "new.txt")
+    expect_refused(run, "new.txt", [ERROR_FILE_NOT_FOUND])
     run.keys("Escape")
     expect_unchanged(run, before, run.finish()[0])
 
 
-def case_invalid_name_refused(run):
-    """A name with a question mark is refused; the dialog stays open."""
+def case_refusal_explained_in_a_balloon(run):
+    """A refused rename says why in a balloon on the field, in the system's
+    own words; a second refusal gives its own reason; one Esc, while it
+    shows, leaves everything as it was."""
     target = run.make("report.txt")
+    run.make("taken.txt")
     before = run.listing()
     run.start(tool_line(quoted(target)))
     run.dialog()
+    run.type("taken.txt")
+    run.keys("Return")
+    expect_refused(run, "taken.txt", [ERROR_ALREADY_EXISTS])
     run.type("report?.txt")
     run.keys("Return")
-    expect_refused(run, "report?.txt")
+    expect_refused(run, "report?.txt", [ERROR_INVALID_NAME])
     run.keys("Escape")
     expect_unchanged(run, before, run.finish()[0])
-
-
-ERROR_ALREADY_EXISTS = 183
-
-
-@windows_only("Wine's edit control does not implement EM_SHOWBALLOONTIP")
-def case_refusal_explained_in_a_balloon(run):
-    """A refused rename shows the system's own text for its error in a
-    balloon on the field."""
-    target = run.make("a.txt")
-    run.make("b.txt")
-    run.start(tool_line(quoted(target)))
-    run.dialog()
-    run.type("b.txt")
-    run.keys("Return")
-    expect_refused(run, "b.txt")
-    reason = run.probe("message", str(ERROR_ALREADY_EXISTS))[0].decode()
-    check(reason.startswith("text ") and len(reason) > len("text "), f"no system text for error 183: {reason!r}")
-    tips = []
-    def shown():
-        tips[:] = [line.decode()[len("tip "):] for line in run.probe("balloons") if line.startswith(b"tip ")]
-        return any(reason[len("text "):] in tip for tip in tips)
-    wait_for(shown, 5, f"no balloon of the tool holds {reason[len('text '):]!r}; its tooltips hold {tips}")
-    run.keys("Escape")
-    expect_equal(run.finish()[0], "0", "exit status")
 
 
 def fails_with_its_dialog_open(run):
@@ -302,7 +307,9 @@ def case_probe_that_never_ran_is_started_again(run):
     """A probe that the system fails to start before its code runs (provoked
     under Wine with WINEDEBUG=help, which prints Wine's usage and exits 1) is
     started again, and the case says so; a probe that ran and could not do
-    what it was asked is not."""
+    what it was asked is not; a probe that crashed (an uncaught exception,
+    provoked by text that is not hex) is taken neither for a refusal nor for
+    an answer."""
     if harness.BACKEND.native:
         raise Skipped("only Wine can be made to fail a start on purpose")
     run.make("report.txt")
@@ -310,16 +317,25 @@ def case_probe_that_never_ran_is_started_again(run):
     run.dialog()
     with first_start_fails() as starts:
         expect_equal(run.dialog()["edit"], b"report.txt", "edit text read by the second start")
-        expect_equal((len(starts), run.restarts), (2, 1), "starts of the probe, and starts tried again")
-        try:
-            run.input("key:Escape", focus=IDCANCEL)
-            raise Failure("the probe did not refuse to type with the focus elsewhere")
-        except Failure as refused:
-            check("not 2" in str(refused), f"the probe's refusal: {refused}")
-        expect_equal((len(starts), run.restarts), (3, 1), "starts after a refusal, which is no failed start")
-    run.restarts = 0  # provoked: not to be counted as the system's
+        expect_equal((len(starts), len(run.restarts)), (2, 1), "starts of the probe, and starts tried again")
+        refusal = failure_of(lambda: run.input("key:Escape", focus=IDCANCEL))
+        check("not 2" in refusal, f"the probe's refusal: {refusal}")
+        expect_equal((len(starts), len(run.restarts)), (3, 1), "starts after a refusal, which is no failed start")
+    crash = failure_of(lambda: run.input("text:zz"))
+    check("did not finish its answer (exit status 3 " in crash, f"the probe's crash: {crash}")
+    expect_equal(len(run.restarts), 1, "starts tried again after a crash, which is no failed start")
+    run.restarts = []  # provoked: not to be counted as the system's
     run.keys("Escape")
     expect_equal(run.finish()[0], "0", "exit status")
+
+
+def failure_of(action):
+    """The message of the Failure that action must raise."""
+    try:
+        action()
+    except Failure as failure:
+        return str(failure)
+    raise Failure("no failure where one was due")
 
 
 def case_launcher_that_never_ran_is_started_again(run):
@@ -331,9 +347,35 @@ def case_launcher_that_never_ran_is_started_again(run):
     with first_start_fails():
         run.start(tool_line(quoted(target)))
         run.tool_process()
-    expect_equal((run.launches, run.restarts), (2, 1), "starts of the launcher, and starts tried again")
-    run.restarts = 0  # provoked: not to be counted as the system's
+    expect_equal((run.launches, run.restarts), (2, ["the launcher never ran"]),
+                 "starts of the launcher, and why one was tried again")
+    run.restarts = []  # provoked: not to be counted as the system's
     rename_and_expect(run, "new.txt", {"new.txt": b"r\n"})
+
+
+def case_tool_that_never_started_is_started_again(run):
+    """The tool, when Wine fails to start it (provoked with WINEDEBUG=help
+    for the tool alone: the launcher's CreateProcess fails), is started
+    again, and the case says so; a tool that started and ended is not."""
+    if harness.BACKEND.native:
+        raise Skipped("only Wine can be made to fail a start on purpose")
+    target = run.make("report.txt", b"r\n")
+    launch = run.launch
+    def failing_first(args, env=None, again=False):
+        launch(args if again else [args[0], "--env", "WINEDEBUG=help", *args[1:]], env, again)
+        run.last_launch = (args, env)
+    run.launch = failing_first
+    run.start(tool_line(quoted(target)))
+    run.tool_process()
+    del run.launch
+    expect_equal((run.launches, run.restarts), (2, ["the tool was not started"]),
+                 "starts of the launcher, and why one was tried again")
+    run.restarts = []  # provoked: not to be counted as the system's
+    rename_and_expect(run, "new.txt", {"new.txt": b"r\n"})
+    run.start(tool_line(quoted(run.path("new.txt"))), program="plintor-rename-failing-allocator.exe",
+              env={"PLINTOR_FAIL_AFTER": "0"})
+    expect_equal(run.finish()[0], "203", "the status of a tool that ran out of memory at once")
+    expect_equal((run.launches, run.restarts), (1, []), "starts of a tool that ran")
 
 
 def case_relative_path_uses_current_directory(run):

@@ -19,6 +19,11 @@ usage: e2e.py BUILD-DIR start        set the session up (Xvfb and the
                                      or focus cannot work at all
        e2e.py BUILD-DIR repeat CASE N   the same for CASE, N times in one
                                      session: hunts a failure by chance
+           all, smoke and repeat keep a failed case's log and screenshot in
+           BUILD-DIR/e2e/logs/all, smoke or repeat; with
+           --keep-foreground-lock last, they leave the foreground lock
+           lifted for a session that follows (the session that ends without
+           it puts it back)
        e2e.py BUILD-DIR bench RUNS   set up, measure start-up (the tool
                                      against the floor program, RUNS each),
                                      take down; prints a table, and adds it
@@ -45,18 +50,19 @@ PROGRAMS = (("unit_tests", os.path.join("tests", "logic_tests.exe")),
 SMOKE = "enter_renames"  # a dialog opened, text typed, Enter, the rename on disk
 
 
-def run_in_session(session, programs, cases):
+def run_in_session(session, programs, cases, label, last=True):
     """Sets up, runs the GoogleTest programs and the cases (name, case),
-    takes down; a failed case leaves its evidence in the logs folder."""
+    takes down; a failed case leaves its evidence in the logs folder of its
+    own for this label. The last session puts the foreground lock back."""
     counts = {"passed": 0, "failed": 0, "skipped": 0}
-    logs = os.path.join(session.state_dir, "logs")
+    logs = os.path.join(session.state_dir, "logs", label)
     try:
         session.start(logs)
     except Exception as error:
         print(f"FAILED: the session did not start: {harness.describe(error)}", flush=True)
         harness.print_traceback(error)
         print(f"its programs' log and a screenshot, where there are any, are in {logs}")
-        session.stop()
+        session.stop(restore=last)
         return 1
     try:
         for name, program in programs:
@@ -67,10 +73,12 @@ def run_in_session(session, programs, cases):
             if outcome == "failed":
                 print(f"(its log and screenshot: {os.path.join(logs, name)}.log and .png)", flush=True)
     finally:
-        session.stop()
+        session.stop(restore=last)
+    summary = f"{counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped"
     if session.restarts:
-        print(f"helper starts tried again, the system having failed to start them: {session.restarts}")
-    print(f"{counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped")
+        whys = ", ".join(f"{why}: {count}" for why, count in session.restarts.most_common())
+        summary += f"; {sum(session.restarts.values())} start(s) that the system failed tried again ({whys})"
+    print(summary)
     return 1 if counts["failed"] else 0
 
 
@@ -109,6 +117,9 @@ def main():
         sys.exit(__doc__)
     session = harness.Session(sys.argv[1])
     harness.BACKEND = (backends.NativeBackend if os.name == "nt" else backends.WineBackend)(session.state_dir)
+    last = sys.argv[-1] != "--keep-foreground-lock"
+    if not last:
+        sys.argv.pop()
     command = sys.argv[2]
     if command == "start":
         session.start()
@@ -122,12 +133,13 @@ def main():
         outcome = harness.run_case(session, sys.argv[3], CASES[sys.argv[3]])
         return {"passed": 0, "failed": 1, "skipped": harness.SKIPPED}[outcome]
     elif command == "all":
-        return run_in_session(session, PROGRAMS, CASES.items())
+        return run_in_session(session, PROGRAMS, CASES.items(), "all", last)
     elif command == "smoke":
-        return run_in_session(session, (), [(SMOKE, CASES[SMOKE])])
+        return run_in_session(session, (), [(SMOKE, CASES[SMOKE])], "smoke", last)
     elif command == "repeat" and len(sys.argv) == 5 and sys.argv[3] in CASES and sys.argv[4].isdigit():
         name, times = sys.argv[3], int(sys.argv[4])
-        return run_in_session(session, (), [(f"{name}-{i}", CASES[name]) for i in range(1, times + 1)])
+        return run_in_session(session, (), [(f"{name}-{i}", CASES[name]) for i in range(1, times + 1)], "repeat",
+                              last)
     elif command == "bench" and len(sys.argv) == 4 and sys.argv[3].isdigit():
         return run_bench(session, int(sys.argv[3]))
     else:

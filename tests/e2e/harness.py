@@ -1,6 +1,7 @@
 """The harness of the end-to-end suite: the session that all cases share,
 one run of the tool in a folder of its own, the input that the probe sends,
 and running a case so that any error fails that case alone."""
+import collections
 import os
 import shutil
 import subprocess
@@ -15,13 +16,21 @@ TOOL = b'"C:\\Program Files\\Plintor\\plintor-rename.exe"'
 EDIT_ID = 201
 IDOK, IDCANCEL, PROMPT_ID = 1, 2, 100
 SKIPPED = 77  # a case's exit status when it cannot run here (ctest's SKIP_RETURN_CODE)
-PROBE_REFUSED = 3  # the probe's status when it could not do what was asked, and says why
-# How often a helper that never reached its own code is started: a failure of
-# the system to start a process, not of any check, may be tried again.
+# The helpers' own statuses, which no crash gives (msvcrt's abort() ends with
+# 3, Wine's failed start with 1): the probe could not do what was asked, and
+# says why; the launcher's system did not start the program.
+PROBE_REFUSED = 64
+NOT_STARTED = 67
+# How often a helper, or the tool, that never reached its own code is
+# started: a failure of the system to start a process, not of any check, may
+# be tried again.
 START_TRIES = 3
 # The status of a program that the system ended before its code ran (as Wine
 # does when it cannot set a process up); the launcher never exits with it.
 NEVER_RAN = 1
+# The last line of every helper's answer: without it the helper did not
+# finish (it crashed), whatever its status.
+ANSWER_END = b"end"
 
 
 class Failure(Exception):
@@ -68,13 +77,14 @@ class Session:
     def __init__(self, build):
         self.build = os.path.abspath(build)
         self.state_dir = os.path.join(self.build, "e2e")
-        self.restarts = 0  # helper starts tried again, over all cases
+        self.restarts = collections.Counter()  # starts tried again over all cases, by why
         self.lock_file = os.path.join(self.state_dir, "foreground-lock-was")
 
     def start(self, logs=None):
         """Sets the session up; with logs, a failed warm-up leaves its
-        programs' log and a screenshot there."""
-        self.stop()
+        programs' log and a screenshot there. A foreground lock that an
+        earlier session lifted stays lifted."""
+        BACKEND.take_down()
         os.makedirs(self.state_dir, exist_ok=True)
         BACKEND.set_up()
         self.warm_up(logs)
@@ -97,8 +107,11 @@ class Session:
         finally:
             run.close()
 
-    def stop(self):
-        self.restore_foreground_lock()
+    def stop(self, restore=True):
+        """Takes the session down; unless told that another follows, first
+        puts the foreground lock back."""
+        if restore:
+            self.restore_foreground_lock()
         BACKEND.take_down()
 
     def remember_foreground_lock(self, milliseconds):
@@ -122,6 +135,8 @@ class Session:
             if status != 0:
                 print(f"(could not put the foreground lock time-out back to {milliseconds} ms: "
                       f"exit status {BACKEND.status_text(status)})", flush=True)
+            else:
+                print(f"(the foreground lock time-out is back to {milliseconds} ms)", flush=True)
         os.remove(self.lock_file)
 
 
@@ -142,7 +157,7 @@ class Run:
         self.process = None
         self.programs = []
         self.helper_runs = 0
-        self.restarts = 0
+        self.restarts = []  # why each start that the system failed was tried again
 
     def close(self):
         """Ends every program the run started (the launcher takes the tool
@@ -279,13 +294,25 @@ class Run:
     def launch_again_if_never_ran(self, what):
         """Starts the launcher again, a few times at most, saying so, if the
         system ended it before its code ran, and so before it started
-        anything; otherwise fails with what."""
-        if self.launcher.poll() != NEVER_RAN or os.path.exists(self.result_file + ".pid"):
+        anything, or if the system did not start the program it launched
+        (under Wine only when the trace shows Wine's own start failure);
+        otherwise fails with what. A program that ran is never started
+        again."""
+        status = self.launcher.poll()
+        launcher_never_ran = status == NEVER_RAN and not os.path.exists(self.result_file + ".pid")
+        program_never_ran = status == NOT_STARTED and BACKEND.start_failed(read(self.launcher_output))
+        if not (launcher_never_ran or program_never_ran):
             raise Failure(what)
-        check(self.launches < START_TRIES, f"{what}; started {START_TRIES} times")
-        self.restarts += 1
-        print(f"(started again, try {self.launches + 1} of {START_TRIES}: {what})", flush=True)
+        self.start_again("the tool was not started" if program_never_ran else "the launcher never ran", what,
+                         self.launches)
         self.launch(*self.last_launch, again=True)
+
+    def start_again(self, why, what, tries):
+        """Counts a start that the system failed and says so, in the case's
+        output; fails with what after the last try."""
+        check(tries < START_TRIES, f"{what}; started {START_TRIES} times")
+        self.restarts.append(why)
+        print(f"(started again, try {tries + 1} of {START_TRIES}: {what})", flush=True)
 
     def tool_process(self):
         """The Windows process id of the program that the launcher started,
@@ -319,13 +346,12 @@ class Run:
             status, printed = self.helper_run("probe", *process, args[0], windows_path(out), *args[1:])
             if os.path.exists(out):
                 break
-            what = self.explain(f"the probe's {args[0]} never ran", status, printed)
-            check(attempt < START_TRIES, f"{what}; started {START_TRIES} times")
-            self.restarts += 1
-            print(f"(started again, try {attempt + 1} of {START_TRIES}: {what})", flush=True)
-        if status not in (0, PROBE_REFUSED):
-            raise Failure(self.explain(f"the probe's {args[0]} ended without finishing", status, printed))
-        return read(out).split(b"\n")
+            self.start_again("the probe never ran", self.explain(f"the probe's {args[0]} never ran", status, printed),
+                             attempt)
+        lines = read(out).splitlines()
+        if status not in (0, PROBE_REFUSED) or ANSWER_END not in lines:
+            raise Failure(self.explain(f"the probe's {args[0]} did not finish its answer", status, printed))
+        return lines[:lines.index(ANSWER_END)]
 
     def registry(self, *key_and_names):
         """The probe's reading of these registry values, one line each."""
@@ -392,8 +418,11 @@ class Run:
         while self.launcher.wait(90) != 0 or not os.path.exists(self.result_file):
             self.launch_again_if_never_ran(self.explain("the launcher wrote no result", self.launcher.poll(),
                                                         read(self.launcher_output)))
-        with open(self.result_file, encoding="ascii") as f:
-            facts = dict(line.split() for line in f if line.strip())
+        lines = read(self.result_file).splitlines()
+        if ANSWER_END not in lines:
+            raise Failure(self.explain("the launcher did not finish its result", self.launcher.poll(),
+                                       read(self.launcher_output)))
+        facts = dict(line.decode("ascii").split() for line in lines[:lines.index(ANSWER_END)] if line.strip())
         return facts["status"], int(facts["windows"])
 
 
@@ -451,9 +480,55 @@ def refusal_or_end(run, typed):
     return "ended"
 
 
-def expect_refused(run, typed):
-    """The dialog stays open after a refused rename, for another try."""
+def rectangle(text):
+    """A rectangle as the probe writes it: left top right bottom."""
+    return tuple(int(n) for n in text.split())
+
+
+def overlap(a, b):
+    return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
+
+
+def balloons(run):
+    """The tool's visible balloons: [(rectangle, text)]."""
+    shown = []
+    for line in run.probe("balloons"):
+        if line.startswith(b"tip "):
+            *corners, text = line[len(b"tip "):].split(b" ", 4)
+            shown.append((rectangle(b" ".join(corners)), text.decode()))
+    return shown
+
+
+def system_message(run, code):
+    """The system's own text for an error code, as the tool would say it."""
+    line = run.probe("message", str(code))[0].decode()
+    check(line.startswith("text ") and len(line) > len("text "), f"no system text for error {code}: {line!r}")
+    return line[len("text "):]
+
+
+def expect_refused(run, typed, errors):
+    """The dialog stays open after a refused rename, for another try, and one
+    balloon of the tool gives the system's text for one of these error
+    codes: next to the field, over neither button."""
     check(refusal_or_end(run, typed) == "refused", "the tool ended after a refused rename")
+    reasons = {system_message(run, code) for code in errors}
+    shown = []
+    def explained():
+        shown[:] = balloons(run)
+        return len(shown) == 1 and shown[0][1] in reasons
+    wait_for(explained, 5, f"no one balloon of the tool gives one of {sorted(reasons)}; it shows {shown}")
+    d = run.dialog(limit_ms=0, must_be_ready=False)
+    where, field = shown[0][0], rectangle(d["field"])
+    gap = field[3] - field[1]  # the stem's length, at most a field's height
+    check(where[0] < field[2] and field[0] < where[2] and field[1] - gap <= where[3] and where[1] <= field[3] + gap,
+          f"the balloon {where} does not point at the field {field}")
+    for button in ("ok", "cancel"):
+        check(not overlap(where, rectangle(d[button])), f"the balloon {where} covers {button} {d[button]}")
+
+
+def expect_no_balloon(run, after):
+    shown = balloons(run)
+    check(not shown, f"the tool still shows {shown} after {after}")
 
 
 def prepare_console():
@@ -482,7 +557,7 @@ def run_case(session, name, case, logs=None):
         run = Run(session)
         case(run)
         if run.restarts:
-            print(f"(passed after {run.restarts} helper start(s) tried again)", flush=True)
+            print(f"(passed after {len(run.restarts)} start(s) tried again)", flush=True)
     except Skipped as skipped:
         print(f"skipped: {skipped}", flush=True)
         outcome = "skipped"
@@ -494,7 +569,7 @@ def run_case(session, name, case, logs=None):
         outcome = "failed"
     try:
         if run:
-            session.restarts += run.restarts
+            session.restarts.update(run.restarts)
             run.close()
     except Exception as error:
         print(f"FAILED: the run did not end cleanly: {describe(error)}", flush=True)

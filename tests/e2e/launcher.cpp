@@ -1,16 +1,21 @@
 // Starts a program with a command line taken byte for byte from a file (wine64
 // would re-quote arguments), waits for it and records how it ended.
 //
-// usage: launcher [--utf8] PROGRAM LINE-FILE RESULT-FILE [DIRECTORY]
+// usage: launcher [--utf8] [--env NAME=VALUE] PROGRAM LINE-FILE RESULT-FILE [DIRECTORY]
 //        launcher --shell VERB FILE RESULT-FILE
 // With --utf8 the line is UTF-8 and is passed through the wide entry point,
 // so that it reaches the program whole whatever this process's code page.
+// With --env the program, and not the launcher, gets that variable.
 // With --shell, the shell runs the VERB of FILE's class (ShellExecuteEx), as
-// Explorer does; VERB and FILE are UTF-8. RESULT-FILE gets "status N" (or "status timeout") and "windows N",
-// the most visible top-level windows the program had at once; RESULT-FILE.pid gets the program's process id
-// as soon as it runs. The program runs in a job that ends it, and whatever it started, when the launcher
-// ends for any reason: a killed launcher leaves no dialog behind to spoil the next test.
-// Exit status: 0 once RESULT-FILE is written; 2 bad usage, 3 not started, 4 a file not written, 5 no job.
+// Explorer does; VERB and FILE are UTF-8. RESULT-FILE gets "status N" (or "status timeout"), "windows N",
+// the most visible top-level windows the program had at once, and "end"; RESULT-FILE.pid gets the
+// program's process id as soon as it runs. The program runs in a job that ends it, and whatever it
+// started, when the launcher ends for any reason: a killed launcher leaves no dialog behind to spoil the
+// next test.
+// Exit status: 0 once RESULT-FILE is written; 65 bad usage; 66 a file not written; 67 the system did not
+// start the program (or the shell refused the verb), said in a line "not started: ..." with the system's
+// error code; 68 no job. None of them is a status that a crash gives (msvcrt's abort() ends with 3,
+// Wine's failed start with 1, and under Wine only the low byte of a status such as 0xC0000005 shows).
 #include <windows.h>
 
 #include <objbase.h> // these after windows.h, which they need
@@ -25,6 +30,18 @@ namespace {
 
 constexpr DWORD kLimitMs = 60000;
 constexpr DWORD kPollMs = 2;
+
+constexpr int kBadUsage = 65;
+constexpr int kFileError = 66;
+constexpr int kNotStarted = 67;
+constexpr int kNoJob = 68;
+
+// Says, in a line of its own, that the system did not start the program.
+int NotStarted(const char* how) {
+    std::fprintf(stderr, "not started: %s failed with error %lu\n", how,
+                 static_cast<unsigned long>(GetLastError()));
+    return kNotStarted;
+}
 
 struct WindowCount {
     DWORD process;
@@ -115,14 +132,14 @@ int main(int argc, char** argv) {
     PROCESS_INFORMATION process{};
     const char* resultPath = nullptr;
     HANDLE job = KillOnCloseJob();
-    if (!job) return 5;
+    if (!job) return kNoJob;
     if (argc == 5 && std::string(argv[1]) == "--shell") {
-        if (!StartThroughShell(argv[2], argv[3], &process)) return 3;
+        if (!StartThroughShell(argv[2], argv[3], &process)) return NotStarted("ShellExecuteEx");
         // The shell started it running: into the job at once. A process
         // that ended meanwhile cannot join, and needs no job.
         if (!AssignProcessToJobObject(job, process.hProcess) &&
             WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-            return 5;
+            return kNoJob;
         resultPath = argv[4];
     } else {
         const bool utf8 = argc > 1 && std::string(argv[1]) == "--utf8";
@@ -130,18 +147,28 @@ int main(int argc, char** argv) {
             --argc;
             ++argv;
         }
-        if (argc < 4) return 2;
+        if (argc > 2 && std::string(argv[1]) == "--env") {
+            const std::string setting = argv[2];
+            const std::size_t equals = setting.find('=');
+            if (equals == std::string::npos ||
+                !SetEnvironmentVariableA(setting.substr(0, equals).c_str(), setting.c_str() + equals + 1))
+                return kBadUsage;
+            argc -= 2;
+            argv += 2;
+        }
+        if (argc < 4) return kBadUsage;
         std::ifstream lineFile(argv[2], std::ios::binary);
         std::string line((std::istreambuf_iterator<char>(lineFile)), std::istreambuf_iterator<char>());
-        if (!Start(utf8, argv[1], line, argc > 4 ? argv[4] : nullptr, &process)) return 3;
+        if (!Start(utf8, argv[1], line, argc > 4 ? argv[4] : nullptr, &process))
+            return NotStarted(utf8 ? "CreateProcessW" : "CreateProcessA");
         if (!AssignProcessToJobObject(job, process.hProcess)) {
             TerminateProcess(process.hProcess, 255);
-            return 5;
+            return kNoJob;
         }
         ResumeThread(process.hThread);
         resultPath = argv[3];
     }
-    if (!WriteProcessId(resultPath, process.dwProcessId)) return 4;
+    if (!WriteProcessId(resultPath, process.dwProcessId)) return kFileError;
     int mostWindows = 0;
     bool timedOut = false;
     const ULONGLONG deadline = GetTickCount64() + kLimitMs;
@@ -158,12 +185,12 @@ int main(int argc, char** argv) {
     DWORD status = 0;
     GetExitCodeProcess(process.hProcess, &status);
     FILE* result = std::fopen(resultPath, "w");
-    if (!result) return 4;
+    if (!result) return kFileError;
     if (timedOut)
         std::fprintf(result, "status timeout\n");
     else
         std::fprintf(result, "status %lu\n", static_cast<unsigned long>(status));
     std::fprintf(result, "windows %d\n", mostWindows);
-    std::fclose(result);
-    return 0;
+    std::fprintf(result, "end\n");
+    return std::fclose(result) == 0 ? 0 : kFileError;
 }

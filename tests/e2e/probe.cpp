@@ -1,9 +1,11 @@
 // Reads the rename dialog of another process, for the end-to-end tests.
 //
-// Exit status: 0 done; 3 the verb could not do what was asked (it says why
-// where it has an OUT-FILE); 2 bad usage; 4 a file could not be read or
-// written. A verb with an OUT-FILE creates it before anything else, so that
-// a missing file means that the probe never ran, not that it failed.
+// Exit status: 0 done; 64 the verb could not do what was asked (it says why
+// where it has an OUT-FILE); 65 bad usage; 66 a file could not be read or
+// written: none of them a status that a crash gives. A verb with an OUT-FILE
+// creates it before anything else, so that a missing file means that the
+// probe never ran, and ends it with the line "end", so that an answer
+// without it means that the probe did not finish (it crashed).
 //
 // usage: probe [--process PID] VERB ...
 //   With --process, only the dialog of that process counts: a dialog left
@@ -22,18 +24,21 @@
 //     click:ID         a click in the middle of control ID
 //     click:close      a click on the dialog's own close button
 //   Writes "focus ID" after each action (0 once the dialog has gone), or
-//   "error REASON" and exits with 3. Once it holds the foreground it sets
-//   the desktop's foreground lock time-out to 0, for this session only, so
-//   that later dialogs come to the front by themselves, and writes
-//   "foreground-lock-was MS" when that changed it.
+//   "error REASON" and exits with 64; a click whose point is not on its
+//   control (or on a window that lets clicks through to it) is refused,
+//   naming the window there. Where it may set the foreground window, it
+//   sets the desktop's foreground lock time-out to 0, for this session
+//   only, so that later dialogs come to the front by themselves, and writes
+//   "foreground-lock-was MS" when that changed it. Prints which way took
+//   the foreground and what became of the lock.
 // usage: probe foreground-lock MS
 //   Sets the foreground lock time-out back to MS milliseconds.
 // usage: probe message OUT-FILE CODE
 //   Writes "text TEXT": the system's message for error CODE in the user's
 //   language, without its trailing line break.
 // usage: probe balloons OUT-FILE
-//   Writes "tip TEXT" for each visible tooltip window of the dialog's
-//   process (the balloons that it shows).
+//   Writes "tip LEFT TOP RIGHT BOTTOM TEXT" for each visible tooltip window
+//   of the dialog's process (the balloons that it shows).
 // usage: probe accessible OUT-FILE
 //   Writes "name TEXT", the name that the accessibility layer gives the
 //   dialog's edit field, or "error REASON".
@@ -48,7 +53,7 @@
 //   HKEY_CURRENT_USER or HKEY_CLASSES_ROOT (HKCU\... or HKCR\...), writes
 //   "value DATA" (the string in UTF-8), "no-value" or "no-key" to OUT-FILE,
 //   one line each: reg.exe would print non-ASCII text in the OEM code page.
-#include <windows.h>
+#include "probe.h"
 
 #include <gdiplus.h> // these after windows.h, which they need
 #include <oleacc.h>
@@ -61,14 +66,12 @@
 #include <string>
 #include <vector>
 
+DWORD gProcess = 0;
+
 namespace {
 
 constexpr const char* kCaption = "Plintor Rename";
-constexpr int kEditId = 201;
 constexpr int kPromptId = 100;
-constexpr DWORD kDefaultLimitMs = 20000;
-
-DWORD gProcess = 0; // the process whose dialog counts; 0: any
 
 struct Search {
     HWND dialog;
@@ -86,7 +89,8 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM context) {
     return FALSE;
 }
 
-// The first rename dialog in z-order, of the given process if there is one.
+} // namespace
+
 HWND FindDialog() {
     Search search{nullptr};
     EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
@@ -102,9 +106,8 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
-// A window's text in UTF-8, whatever the code pages of the two processes;
-// asked of the window itself, since GetWindowText would not ask another
-// process's control.
+// Whatever the code pages of the two processes; GetWindowText would not ask
+// another process's control.
 std::string WindowTextUtf8(HWND window) {
     const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -112,6 +115,8 @@ std::string WindowTextUtf8(HWND window) {
     text.resize(static_cast<std::size_t>(copied));
     return Utf8(text);
 }
+
+namespace {
 
 // The files of every module loaded in a window's process, ';'-separated:
 // the version 6 common controls show there only under a manifest.
@@ -134,12 +139,16 @@ std::string ProcessModules(HWND window) {
     return list;
 }
 
+} // namespace
+
 HWND FocusOf(HWND dialog) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info)) return nullptr;
     return info.hwndFocus;
 }
+
+namespace {
 
 bool Ready(HWND dialog) {
     if (!dialog || !IsWindowVisible(dialog)) return false;
@@ -162,7 +171,7 @@ int Dialog(const char* outPath, DWORD limitMs) {
         Sleep(20);
     }
     FILE* out = std::fopen(outPath, "wb");
-    if (!out) return 4;
+    if (!out) return kFileError;
     std::fprintf(out, "ready %d\n", Ready(dialog) ? 1 : 0);
     if (dialog) {
         HWND edit = GetDlgItem(dialog, kEditId);
@@ -178,20 +187,26 @@ int Dialog(const char* outPath, DWORD limitMs) {
         std::fprintf(out, "prompt-style %#lx\n",
                      static_cast<unsigned long>(GetWindowLongPtrA(GetDlgItem(dialog, kPromptId), GWL_STYLE)));
         WriteRect(out, "dialog", dialog);
+        WriteRect(out, "field", edit);
         WriteRect(out, "ok", GetDlgItem(dialog, IDOK));
         WriteRect(out, "cancel", GetDlgItem(dialog, IDCANCEL));
         std::fprintf(out, "modules %s\n", ProcessModules(dialog).c_str());
     }
-    std::fclose(out);
-    return 0;
+    return Finish(out, kDone);
 }
 
 } // namespace
 
+// A window of the probe's own to own the clipboard: SetClipboardData may
+// fail after EmptyClipboard when the clipboard was opened without one.
+HWND ClipboardOwner() {
+    return CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
 // Puts the UTF-8 text of a file on the clipboard, for pasting.
 int Clip(const char* textPath) {
     FILE* in = std::fopen(textPath, "rb");
-    if (!in) return 4;
+    if (!in) return kFileError;
     std::string bytes;
     for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in))
         bytes += static_cast<char>(c);
@@ -203,11 +218,13 @@ int Clip(const char* textPath) {
     MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text, units);
     text[units] = L'\0';
     GlobalUnlock(memory);
-    if (!OpenClipboard(nullptr)) return 5;
+    HWND owner = ClipboardOwner();
+    if (!owner || !OpenClipboard(owner)) return kRefused;
     EmptyClipboard();
     const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
     CloseClipboard();
-    return placed ? 0 : 6;
+    DestroyWindow(owner);
+    return placed ? kDone : kRefused;
 }
 
 std::wstring Wide(const char* utf8) {
@@ -218,7 +235,6 @@ std::wstring Wide(const char* utf8) {
     return text;
 }
 
-// Waits until the dialog is ready to type into; nullptr when it never is.
 HWND WaitForDialog(DWORD limitMs) {
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     HWND dialog = nullptr;
@@ -231,281 +247,19 @@ HWND WaitForDialog(DWORD limitMs) {
 
 int Close() {
     HWND dialog = WaitForDialog(kDefaultLimitMs);
-    return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 3;
-}
-
-// As a quick typist: the system delivers injected input asynchronously.
-constexpr DWORD kPaceMs = 30;
-
-// Lets the dialog's thread take in what was sent before the next event.
-void Settle(HWND dialog) {
-    Sleep(kPaceMs);
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
-}
-
-bool Send(INPUT input) { return SendInput(1, &input, sizeof input) == 1; }
-
-bool SendKey(WORD key, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return Send(input);
-}
-
-bool SendUnit(wchar_t unit, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wScan = unit;
-    input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
-    return Send(input);
-}
-
-// A button event that carries its own position, in the primary screen's
-// normalised coordinates: a bare button event lands wherever the system
-// last saw the pointer, which may lag behind SetCursorPos.
-bool SendButton(DWORD flags, POINT at) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return Send(input);
-}
-
-bool InMenuMode(HWND dialog) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) &&
-           (info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE | GUI_POPUPMENUMODE));
-}
-
-// One request for the foreground, in one of the usual ways: 0 directly,
-// 1 attached to the foreground thread's input, 2 also after a key press,
-// which grants the right, 3 as the task switcher does it, for a console
-// that holds the foreground as a hosted runner's does.
-void AskForeground(HWND dialog, int way) {
-    const DWORD self = GetCurrentThreadId();
-    HWND current = GetForegroundWindow();
-    const DWORD owner = current ? GetWindowThreadProcessId(current, nullptr) : 0;
-    const bool attached = way >= 1 && owner && owner != self && AttachThreadInput(self, owner, TRUE);
-    if (way == 2) {
-        SendKey(VK_MENU, false);
-        SendKey(VK_MENU, true);
-    }
-    BringWindowToTop(dialog);
-    if (way == 3)
-        SwitchToThisWindow(dialog, TRUE);
-    else
-        SetForegroundWindow(dialog);
-    if (attached) AttachThreadInput(self, owner, FALSE);
-}
-
-// The foreground rules stop a process that did not start the dialog: try
-// each way in turn until the dialog is the foreground window.
-bool TakeForeground(HWND dialog) {
-    for (int way = 0; way < 4; ++way) {
-        for (int attempt = 0; attempt < 10 && GetForegroundWindow() != dialog; ++attempt) {
-            AskForeground(dialog, way);
-            Sleep(50);
-        }
-    }
-    // A lone Alt that reached the dialog opens its system menu: leave it.
-    if (InMenuMode(dialog)) {
-        SendKey(VK_ESCAPE, false);
-        SendKey(VK_ESCAPE, true);
-        Settle(dialog);
-    }
-    return GetForegroundWindow() == dialog && !InMenuMode(dialog);
-}
-
-WORD VirtualKey(const std::string& name) {
-    if (name == "Return") return VK_RETURN;
-    if (name == "Escape") return VK_ESCAPE;
-    if (name == "BackSpace") return VK_BACK;
-    if (name == "Tab") return VK_TAB;
-    if (name == "F4") return VK_F4;
-    if (name == "alt") return VK_MENU;
-    if (name == "ctrl") return VK_CONTROL;
-    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
-        return static_cast<WORD>(std::toupper(static_cast<unsigned char>(name[0])));
-    return 0;
-}
-
-// "alt+F4": modifiers down in order, the key pressed, modifiers up.
-std::string PressKeys(HWND dialog, const std::string& chord) {
-    std::vector<WORD> keys;
-    for (std::size_t start = 0;;) {
-        const std::size_t plus = chord.find('+', start);
-        const WORD key = VirtualKey(chord.substr(start, plus - start));
-        if (!key) return "unknown key in " + chord;
-        keys.push_back(key);
-        if (plus == std::string::npos) break;
-        start = plus + 1;
-    }
-    for (WORD key : keys)
-        if (!SendKey(key, false)) return "SendInput refused " + chord;
-    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
-        SendKey(*key, true);
-    Settle(dialog);
-    return "";
-}
-
-// Who holds the foreground, for a failure's message.
-std::string Describe(HWND window) {
-    if (!window) return "no window";
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    return "\"" + WindowTextUtf8(window) + "\" (class " + name + ", process " + std::to_string(owner) + ")";
-}
-
-// Each character only while the dialog holds the foreground: a key sent
-// after it lost it would go elsewhere, and the field would hold less than
-// was typed.
-std::string TypeText(HWND dialog, const std::string& hex) {
-    std::string utf8;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        utf8 += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    const std::wstring units = Wide(utf8.c_str());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        if (GetForegroundWindow() != dialog)
-            return "the dialog lost the foreground to " + Describe(GetForegroundWindow()) + " after " +
-                   std::to_string(i) + " of " + std::to_string(units.size()) + " characters";
-        if (!SendUnit(units[i], false) || !SendUnit(units[i], true)) return "SendInput refused the text";
-        Settle(dialog);
-    }
-    return "";
-}
-
-// The middle of the close button, found by asking the window itself which
-// part of its caption row answers HTCLOSE.
-bool CloseButton(HWND dialog, POINT* point) {
-    TITLEBARINFO title{};
-    title.cbSize = sizeof title;
-    if (!GetTitleBarInfo(dialog, &title)) return false;
-    const LONG y = (title.rcTitleBar.top + title.rcTitleBar.bottom) / 2;
-    LONG first = -1, last = -1;
-    for (LONG x = title.rcTitleBar.right; x >= title.rcTitleBar.left; --x) {
-        const LRESULT hit = SendMessageW(dialog, WM_NCHITTEST, 0, MAKELPARAM(x, y));
-        if (hit == HTCLOSE) {
-            if (last < 0) last = x;
-            first = x;
-        } else if (last >= 0) {
-            break;
-        }
-    }
-    if (last < 0) return false;
-    *point = {(first + last) / 2, y};
-    return true;
-}
-
-std::string Click(HWND dialog, const std::string& target) {
-    POINT point{};
-    if (target == "close") {
-        if (!CloseButton(dialog, &point)) return "no part of the caption answers HTCLOSE";
-    } else {
-        HWND control = GetDlgItem(dialog, std::atoi(target.c_str()));
-        RECT r{};
-        if (!control || !GetWindowRect(control, &r)) return "no control " + target;
-        point = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    }
-    if (!SetCursorPos(point.x, point.y))
-        return "could not move the pointer to " + std::to_string(point.x) + "," + std::to_string(point.y);
-    // The move takes effect a moment later on Wine's desktop: wait for it.
-    POINT at{};
-    for (int wait = 0; !GetCursorPos(&at) || at.x != point.x || at.y != point.y; ++wait) {
-        if (wait == 100)
-            return "the pointer did not reach " + std::to_string(point.x) + "," + std::to_string(point.y) +
-                   "; it is at " + std::to_string(at.x) + "," + std::to_string(at.y);
-        Sleep(20);
-    }
-    Settle(dialog);
-    if (!SendButton(MOUSEEVENTF_LEFTDOWN, point)) return "SendInput refused the click";
-    Settle(dialog);
-    SendButton(MOUSEEVENTF_LEFTUP, point);
-    Settle(dialog);
-    return "";
-}
-
-int ControlWithFocus(HWND dialog) {
-    HWND focus = IsWindow(dialog) ? FocusOf(dialog) : nullptr;
-    return focus ? GetDlgCtrlID(focus) : 0;
-}
-
-std::string Act(HWND dialog, const std::string& action) {
-    const std::size_t colon = action.find(':');
-    if (colon == std::string::npos) return "bad action " + action;
-    const std::string kind = action.substr(0, colon), value = action.substr(colon + 1);
-    if (kind == "key") return PressKeys(dialog, value);
-    if (kind == "text") return TypeText(dialog, value);
-    if (kind == "click") return Click(dialog, value);
-    return "bad action " + action;
-}
-
-// Lets the next dialogs come to the front by themselves, as on a desktop
-// where the user just clicked, instead of behind whoever sent the last
-// input. Only a foreground process may; not written to the user's profile.
-void UnlockForeground(FILE* out) {
-    DWORD timeout = 0;
-    if (SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0) && timeout != 0 &&
-        SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0))
-        std::fprintf(out, "foreground-lock-was %lu\n", static_cast<unsigned long>(timeout));
-}
-
-int Input(const char* outPath, int expectedFocus, int count, char** actions) {
-    FILE* out = std::fopen(outPath, "wb");
-    if (!out) return 4;
-    std::string error;
-    HWND dialog = WaitForDialog(kDefaultLimitMs);
-    if (!dialog) error = "the dialog is not open and ready";
-    if (error.empty() && !TakeForeground(dialog)) {
-        HWND other = GetForegroundWindow();
-        error = "could not make the dialog the foreground window; it is \"" + WindowTextUtf8(other) + "\"";
-    }
-    if (error.empty()) UnlockForeground(out);
-    // Activation restores the focus a moment later than the foreground.
-    for (int wait = 0; error.empty() && expectedFocus && ControlWithFocus(dialog) != expectedFocus; ++wait) {
-        if (wait == 100)
-            error = "the focus is on control " + std::to_string(ControlWithFocus(dialog)) + ", not " +
-                    std::to_string(expectedFocus);
-        Sleep(20);
-    }
-    for (int i = 0; error.empty() && i < count; ++i) {
-        if (GetForegroundWindow() != dialog) {
-            error = std::string("the dialog lost the foreground to ") + Describe(GetForegroundWindow()) +
-                    " before " + actions[i];
-            break;
-        }
-        error = Act(dialog, actions[i]);
-        if (error.empty()) std::fprintf(out, "focus %d\n", ControlWithFocus(dialog));
-    }
-    if (!error.empty()) std::fprintf(out, "error %s\n", error.c_str());
-    std::fclose(out);
-    return error.empty() ? 0 : 3;
-}
-
-int ForegroundLock(DWORD timeout) {
-    return SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
-                                 reinterpret_cast<void*>(std::uintptr_t{timeout}), 0)
-               ? 0
-               : 3;
+    return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? kDone : kRefused;
 }
 
 int Message(const char* outPath, DWORD code) {
     FILE* out = std::fopen(outPath, "wb");
-    if (!out) return 4;
+    if (!out) return kFileError;
     wchar_t text[512];
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                                   0, text, 512, nullptr);
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
         --length;
     std::fprintf(out, "text %s\n", Utf8(std::wstring(text, length)).c_str());
-    std::fclose(out);
-    return 0;
+    return Finish(out, kDone);
 }
 
 BOOL CALLBACK WriteBalloon(HWND window, LPARAM context) {
@@ -513,17 +267,19 @@ BOOL CALLBACK WriteBalloon(HWND window, LPARAM context) {
     GetWindowThreadProcessId(window, &owner);
     char name[32] = "";
     GetClassNameA(window, name, sizeof name);
-    if (owner == gProcess && std::string(name) == "tooltips_class32" && IsWindowVisible(window))
-        std::fprintf(reinterpret_cast<FILE*>(context), "tip %s\n", WindowTextUtf8(window).c_str());
+    RECT r{};
+    if ((!gProcess || owner == gProcess) && std::string(name) == "tooltips_class32" && IsWindowVisible(window) &&
+        GetWindowRect(window, &r))
+        std::fprintf(reinterpret_cast<FILE*>(context), "tip %ld %ld %ld %ld %s\n", r.left, r.top, r.right,
+                     r.bottom, WindowTextUtf8(window).c_str());
     return TRUE;
 }
 
 int Balloons(const char* outPath) {
     FILE* out = std::fopen(outPath, "wb");
-    if (!out) return 4;
+    if (!out) return kFileError;
     EnumWindows(WriteBalloon, reinterpret_cast<LPARAM>(out));
-    std::fclose(out);
-    return 0;
+    return Finish(out, kDone);
 }
 
 // The edit field's name as screen readers hear it; empty, with a reason in
@@ -551,7 +307,7 @@ std::string EditName(HWND dialog, std::string* error) {
 
 int AccessibleName(const char* outPath) {
     FILE* out = std::fopen(outPath, "wb");
-    if (!out) return 4;
+    if (!out) return kFileError;
     HWND dialog = WaitForDialog(kDefaultLimitMs);
     std::string error = dialog ? "" : "the dialog is not open and ready";
     CoInitialize(nullptr);
@@ -561,8 +317,7 @@ int AccessibleName(const char* outPath) {
         std::fprintf(out, "name %s\n", name.c_str());
     else
         std::fprintf(out, "error %s\n", error.c_str());
-    std::fclose(out);
-    return 0;
+    return Finish(out, kDone);
 }
 
 // The whole screen as a PNG, for a failed case's log: a tenth of a BMP's size.
@@ -578,7 +333,7 @@ int Screenshot(const char* outPath) {
     ReleaseDC(nullptr, screen);
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 4;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return kFileError;
     // GDI+'s PNG encoder.
     const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
     Gdiplus::Status saved = Gdiplus::GenericError;
@@ -588,7 +343,7 @@ int Screenshot(const char* outPath) {
     }
     Gdiplus::GdiplusShutdown(token);
     DeleteObject(bitmap);
-    return saved == Gdiplus::Ok ? 0 : 4;
+    return saved == Gdiplus::Ok ? kDone : kFileError;
 }
 
 std::string RegistryString(const std::string& path, const char* name) {
@@ -617,11 +372,24 @@ std::string RegistryString(const std::string& path, const char* name) {
 
 int Registry(const char* outPath, int count, char** pairs) {
     FILE* out = std::fopen(outPath, "wb");
-    if (!out) return 4;
+    if (!out) return kFileError;
     for (int i = 0; i + 1 < count; i += 2)
         std::fprintf(out, "%s\n", RegistryString(pairs[i], pairs[i + 1]).c_str());
-    std::fclose(out);
-    return 0;
+    return Finish(out, kDone);
+}
+
+int Finish(FILE* out, int status) {
+    std::fprintf(out, "end\n");
+    return std::fclose(out) == 0 ? status : kFileError;
+}
+
+std::string Describe(HWND window) {
+    if (!window) return "no window";
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return "\"" + WindowTextUtf8(window) + "\" (class " + name + ", process " + std::to_string(owner) + ")";
 }
 
 bool AnswersInFile(const std::string& verb) {
@@ -638,7 +406,7 @@ int main(int argc, char** argv) {
     }
     if (argc >= 3 && AnswersInFile(argv[1])) {
         FILE* out = std::fopen(argv[2], "wb");
-        if (!out || std::fclose(out) != 0) return 4;
+        if (!out || std::fclose(out) != 0) return kFileError;
     }
     // Rectangles and clicks in the same pixels as the per-monitor aware tool.
     SetProcessDPIAware();
@@ -657,5 +425,5 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "message")
         return Message(argv[2], std::strtoul(argv[3], nullptr, 10));
     if (argc == 3 && std::string(argv[1]) == "balloons") return Balloons(argv[2]);
-    return 2;
+    return kBadUsage;
 }

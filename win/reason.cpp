@@ -1,0 +1,83 @@
+#include "win/reason.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// The run's one balloon, made at the first refusal, so that a run without
+// one pays nothing for it. Owned by the dialog, which takes it along when
+// it is destroyed.
+HWND g_balloon = nullptr;
+
+// The system's own text for an error code, in the user's language, without
+// its trailing line break; in a fixed buffer, so that saying why needs no
+// memory of ours. Empty when the system has none.
+void SystemMessage(DWORD error, wchar_t* text, DWORD size) {
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, text, size, nullptr);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
+        --length;
+    text[length] = L'\0';
+}
+
+// The balloon's one tool: tracked, so that it shows where and as long as we
+// say, and transparent, so that a click on it reaches the button beneath.
+TOOLINFOW Tool(HWND dialog, wchar_t* text) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_TRACK | TTF_TRANSPARENT;
+    tool.hwnd = dialog;
+    tool.lpszText = text;
+    return tool;
+}
+
+// Makes the balloon, with its title and the error icon; nullptr when the
+// common controls cannot.
+HWND CreateBalloon(HWND dialog, HWND field) {
+    HWND balloon = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX, 0, 0,
+                                   0, 0, dialog, nullptr, nullptr, nullptr);
+    if (!balloon) return nullptr;
+    wchar_t none[] = L"";
+    TOOLINFOW tool = Tool(dialog, none);
+    if (!SendMessageW(balloon, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
+        DestroyWindow(balloon);
+        return nullptr;
+    }
+    SendMessageW(balloon, TTM_SETTITLEW, TTI_ERROR, reinterpret_cast<LPARAM>(L"Nothing was renamed"));
+    // A long reason wraps within the field's width instead of running off.
+    RECT r{};
+    GetWindowRect(field, &r);
+    SendMessageW(balloon, TTM_SETMAXTIPWIDTH, 0, r.right - r.left);
+    return balloon;
+}
+
+// Where the stem points: at the field's lower edge near its right end, so
+// that the balloon hangs beyond the right of Cancel, over neither button.
+POINT StemPoint(HWND field) {
+    RECT r{};
+    GetWindowRect(field, &r);
+    const LONG height = r.bottom - r.top;
+    return {r.right - height, r.bottom - height / 4};
+}
+
+} // namespace
+
+void ShowReason(HWND dialog, HWND field, DWORD error) {
+    if (!g_balloon) g_balloon = CreateBalloon(dialog, field);
+    if (!g_balloon) return;
+    wchar_t reason[512];
+    SystemMessage(error, reason, sizeof reason / sizeof reason[0]);
+    // Hidden first, so that a new reason is measured anew.
+    HideReason();
+    TOOLINFOW tool = Tool(dialog, reason);
+    SendMessageW(g_balloon, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    const POINT at = StemPoint(field);
+    SendMessageW(g_balloon, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+    SendMessageW(g_balloon, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void HideReason() {
+    if (!g_balloon) return;
+    TOOLINFOW tool = Tool(GetWindow(g_balloon, GW_OWNER), nullptr);
+    SendMessageW(g_balloon, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
