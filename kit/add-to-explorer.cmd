@@ -20,6 +20,10 @@ rem the quotes as cmd counts them. Such an argument ends inside quotes as cmd
 rem counts them, so it comes last and any redirection comes first.
 rem PowerShell reads the path from the environment ($env:exe), so that it
 rem never stands on a command line that cmd or PowerShell would parse.
+rem PSModulePath is cleared for it: started from PowerShell 7 (directly or
+rem through other programs), this script inherits PowerShell 7's module
+rem folders, and Windows PowerShell would load the wrong modules and find
+rem no Unblock-File; without the variable it uses its own.
 setlocal DisableDelayedExpansion
 set "exe=%~dp0plintor-rename.exe"
 set "reg=%SystemRoot%\System32\reg.exe"
@@ -38,6 +42,7 @@ if errorlevel 1 goto failed
 if errorlevel 1 goto failed
 echo Added Plintor Rename to the context menu of files and folders, starting "%exe%".
 set "status=0"
+set "PSModulePath="
 "%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command "Unblock-File -LiteralPath $env:exe -ErrorAction Stop" >nul 2>&1
 if errorlevel 1 echo If Windows asks before each start: right-click plintor-rename.exe, choose Properties, tick Unblock and click OK.
 goto end

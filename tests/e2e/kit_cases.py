@@ -9,6 +9,7 @@ import subprocess
 import sys
 import zipfile
 
+import harness
 from harness import *
 
 
@@ -19,7 +20,14 @@ NEIGHBOUR_KEY = "HKCU\\Software\\Classes\\AllFilesystemObjects\\shell\\PlintorNe
 # HKEY_CLASSES_ROOT; the test puts the entry's command there.
 TEST_EXTENSION = ".plintortest"
 TEST_CLASS_NAME = "PlintorTest.File"
-TEST_CLASS = "HKCR\\" + TEST_CLASS_NAME
+
+
+def classes(name):
+    """A key of the user's own classes: on Windows under HKCU, where writing
+    needs no administrator and leaves nothing machine-wide (a new key
+    written through HKCR lands in HKLM); under Wine through HKCR, the only
+    place where its shell reads them."""
+    return ("HKCU\\Software\\Classes\\" if harness.BACKEND.native else "HKCR\\") + name
 CMD = "C:\\windows\\system32\\cmd.exe"
 
 
@@ -114,12 +122,12 @@ def unpack_kit(run, folder):
     return path
 
 
-def run_kit_script(run, folder, script, status="0", output=None):
+def run_kit_script(run, folder, script, status="0", output=None, env=None):
     """Runs a kit script with /q as Explorer runs a double-clicked batch file,
     its output into the file output if given."""
     into = f' >"{windows_path(output)}"' if output else ""
     run.start(f'cmd.exe /c ""{windows_path(os.path.join(folder, script))}" /q{into}"'.encode(), program=CMD,
-              utf8=True)
+              utf8=True, env=env)
     expect_equal(run.finish()[0], status, f"{script} exit status")
 
 
@@ -137,7 +145,7 @@ def with_clean_registry(case):
         try:
             case(run)
         finally:
-            for key in (MENU_KEY, NEIGHBOUR_KEY, "HKCR\\" + TEST_EXTENSION, TEST_CLASS):
+            for key in (MENU_KEY, NEIGHBOUR_KEY, classes(TEST_EXTENSION), classes(TEST_CLASS_NAME)):
                 run.program("reg", "delete", key, "/f").wait(60)
     wrapped.__doc__ = case.__doc__
     return wrapped
@@ -155,10 +163,10 @@ def case_explorer_entry_added_used_and_removed(run):
     expect_equal(entry, expected_menu_entry(folder), "the entry's values")
 
     command = entry[3][len("value "):]
-    run.reg("add", "HKCR\\" + TEST_EXTENSION, "/ve", "/d", TEST_CLASS_NAME, "/f")
-    run.reg("add", TEST_CLASS + "\\shell\\PlintorRename\\command", "/ve", "/d", command, "/f")
-    expect_equal(run.registry(TEST_CLASS + "\\shell\\PlintorRename\\command", ""), [f"value {command}"],
-                 "the command as registered for the shell")
+    verb = classes(TEST_CLASS_NAME) + "\\shell\\PlintorRename\\command"
+    run.reg("add", classes(TEST_EXTENSION), "/ve", "/d", TEST_CLASS_NAME, "/f")
+    run.reg("add", verb, "/ve", "/d", command, "/f")
+    expect_equal(run.registry(verb, ""), [f"value {command}"], "the command as registered for the shell")
     run.make("Quarterly report" + TEST_EXTENSION, b"q\n")
     run.start_through_shell("PlintorRename", run.path("Quarterly report" + TEST_EXTENSION))
     expect_equal(run.dialog()["edit"].decode(), "Quarterly report" + TEST_EXTENSION, "edit text")
@@ -201,7 +209,7 @@ def case_explorer_entry_as_explorer_uses_it(run):
     run_kit_script(run, folder, "remove-from-explorer.cmd")
     expect_equal(menu_entry(run), ["no-key"] * 4, "the entry after removal")
     run.start_through_shell("PlintorRename", run.path("Annual report.txt"))
-    expect_equal(run.launcher.wait(60), 3, "the launcher's status (3: the shell refused the verb)")
+    expect_equal(run.launcher.wait(60), NOT_STARTED, "the launcher's status (the shell refused the verb)")
 
 
 @windows_only("Wine's cmd drops a percent sign from a script's own path before the script can see it")
@@ -218,17 +226,39 @@ def case_add_script_refuses_a_percent_folder(run):
     check(len(lines) == 1 and "percent sign" in lines[0], f"expected one line naming the percent sign: {lines!r}")
 
 
+def powershell7_module_path():
+    """PSModulePath as PowerShell 7 leaves it to the programs it starts: its
+    own real value where pwsh is at hand, else the same layout, PowerShell
+    7's module folders before Windows PowerShell's."""
+    try:
+        value = subprocess.run(["pwsh", "-NoProfile", "-Command", "$env:PSModulePath"], capture_output=True,
+                               text=True, stdin=subprocess.DEVNULL, timeout=120).stdout.strip()
+    except (OSError, subprocess.TimeoutExpired):
+        value = ""
+    if not value:
+        home, programs = os.environ["USERPROFILE"], os.environ["ProgramFiles"]
+        value = ";".join([home + r"\Documents\PowerShell\Modules", programs + r"\PowerShell\Modules",
+                          programs + r"\PowerShell\7\Modules", programs + r"\WindowsPowerShell\Modules",
+                          os.environ["SystemRoot"] + r"\system32\WindowsPowerShell\v1.0\Modules"])
+    first = value.split(";")[0].lower()
+    check(first.endswith(r"\powershell\modules") or first.endswith(r"\powershell\7\modules"),
+          f"PowerShell 7's PSModulePath does not start with its own folder: {value}")
+    return value
+
+
 @windows_only("Wine's files have no alternate data streams, and its powershell.exe is a stub")
 @with_clean_registry
 def case_add_script_clears_the_download_mark(run):
-    """add-to-explorer.cmd clears the mark of the web from the executable
+    """add-to-explorer.cmd, started with the PSModulePath that PowerShell 7
+    leaves to its children, clears the mark of the web from the executable
     beside it, and from no other file."""
     folder = unpack_kit(run, "Downloads")
     mark = b"[ZoneTransfer]\r\nZoneId=3\r\n"
     for name in ("plintor-rename.exe", "README.txt"):
         with open(os.path.join(folder, name + ":Zone.Identifier"), "wb") as f:
             f.write(mark)
-    run_kit_script(run, folder, "add-to-explorer.cmd")
+    # Python's environment keys are upper-case on Windows.
+    run_kit_script(run, folder, "add-to-explorer.cmd", env={"PSMODULEPATH": powershell7_module_path()})
     check(not os.path.exists(os.path.join(folder, "plintor-rename.exe:Zone.Identifier")),
           "the executable still carries the mark")
     expect_equal(read(os.path.join(folder, "README.txt:Zone.Identifier")), mark, "the README's mark")
