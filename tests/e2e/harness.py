@@ -51,12 +51,14 @@ def expect_equal(actual, expected, what):
 
 
 def wait_for(predicate, seconds, message):
+    """Waits until predicate holds; fails with message (or what a callable
+    message says then) when it never does."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         if predicate():
             return
         time.sleep(0.05)
-    raise Failure(message)
+    raise Failure(message() if callable(message) else message)
 
 
 def read(path):
@@ -516,7 +518,7 @@ def expect_refused(run, typed, errors):
     def explained():
         shown[:] = balloons(run)
         return len(shown) == 1 and shown[0][1] in reasons
-    wait_for(explained, 5, f"no one balloon of the tool gives one of {sorted(reasons)}; it shows {shown}")
+    wait_for(explained, 5, lambda: f"no one balloon of the tool gives one of {sorted(reasons)}; it shows {shown}")
     d = run.dialog(limit_ms=0, must_be_ready=False)
     where, field = shown[0][0], rectangle(d["field"])
     gap = field[3] - field[1]  # the stem's length, at most a field's height

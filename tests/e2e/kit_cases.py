@@ -240,9 +240,11 @@ def powershell7_module_path():
         value = ";".join([home + r"\Documents\PowerShell\Modules", programs + r"\PowerShell\Modules",
                           programs + r"\PowerShell\7\Modules", programs + r"\WindowsPowerShell\Modules",
                           os.environ["SystemRoot"] + r"\system32\WindowsPowerShell\v1.0\Modules"])
-    first = value.split(";")[0].lower()
-    check(first.endswith(r"\powershell\modules") or first.endswith(r"\powershell\7\modules"),
-          f"PowerShell 7's PSModulePath does not start with its own folder: {value}")
+    folders = [folder.lower().rstrip("\\") for folder in value.split(";") if folder]
+    own = [i for i, folder in enumerate(folders) if folder.endswith((r"\powershell\modules", r"\powershell\7\modules"))]
+    windows = [i for i, folder in enumerate(folders) if r"\windowspowershell" in folder]
+    check(own and (not windows or own[0] < windows[0]),
+          f"PSModulePath does not name PowerShell 7's module folders before Windows PowerShell's: {value}")
     return value
 
 
