@@ -230,6 +230,31 @@ def case_refused_name_freed_then_ok_renames(run):
     expect_equal(run.listing(), {"b.txt": b"first\n"}, "files")
 
 
+def case_balloon_goes_with_a_moved_dialog_and_lets_clicks_through(run):
+    """Moving the dialog takes the reason away. Against the screen's right
+    edge, the next reason is kept on the screen, over Cancel under Wine; a
+    click at Cancel's centre goes through it to Cancel and leaves everything
+    as it was."""
+    target = run.make("a.txt", b"first\n")
+    run.make("b.txt", b"second\n")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("b.txt")
+    run.keys("Return")
+    expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
+    status, printed = run.helper_run("probe", "--process", run.tool_process(), "to-right-edge", timeout=60)
+    check(status == 0, run.explain("the probe could not move the dialog", status, printed))
+    expect_no_balloon(run, "moving the dialog")
+    run.keys("Return")
+    where, d = expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS], clear_of_buttons=False)
+    # Wine keeps a balloon on the screen; where Windows puts it is its own.
+    check(harness.BACKEND.native or overlap(where, rectangle(d["cancel"])),
+          f"the balloon {where} does not cover Cancel {d['cancel']}: the case would prove nothing")
+    run.click(IDCANCEL)
+    expect_unchanged(run, before, run.finish()[0])
+
+
 def case_vanished_target_refused(run):
     """A target moved away while the dialog is open: the rename is refused
     and the dialog stays; Esc then ends it, creating nothing."""

@@ -508,10 +508,11 @@ def system_message(run, code):
     return line[len("text "):]
 
 
-def expect_refused(run, typed, errors):
+def expect_refused(run, typed, errors, clear_of_buttons=True):
     """The dialog stays open after a refused rename, for another try, and one
     balloon of the tool gives the system's text for one of these error
-    codes: next to the field, over neither button."""
+    codes, next to the field; unless told otherwise, over neither button.
+    Returns the balloon's rectangle and the dialog's facts."""
     check(refusal_or_end(run, typed) == "refused", "the tool ended after a refused rename")
     reasons = {system_message(run, code) for code in errors}
     shown = []
@@ -524,8 +525,9 @@ def expect_refused(run, typed, errors):
     gap = field[3] - field[1]  # the stem's length, at most a field's height
     check(where[0] < field[2] and field[0] < where[2] and field[1] - gap <= where[3] and where[1] <= field[3] + gap,
           f"the balloon {where} does not point at the field {field}")
-    for button in ("ok", "cancel"):
+    for button in ("ok", "cancel") if clear_of_buttons else ():
         check(not overlap(where, rectangle(d[button])), f"the balloon {where} covers {button} {d[button]}")
+    return where, d
 
 
 def expect_no_balloon(run, after):

@@ -46,6 +46,9 @@
 //   Saves the whole screen as a PNG.
 // usage: probe close
 //   Waits for the dialog and asks it to close, as the window manager would.
+// usage: probe to-right-edge
+//   Moves the dialog, as a user would drag it, against the right edge of
+//   the primary screen.
 // usage: probe clip TEXT-FILE
 //   Puts the UTF-8 text of TEXT-FILE on the clipboard.
 // usage: probe registry OUT-FILE KEY NAME [KEY NAME ...]
@@ -245,6 +248,16 @@ HWND WaitForDialog(DWORD limitMs) {
     return dialog;
 }
 
+int ToRightEdge() {
+    HWND dialog = WaitForDialog(kDefaultLimitMs);
+    RECT r{};
+    if (!dialog || !GetWindowRect(dialog, &r)) return kRefused;
+    const int left = GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left);
+    return SetWindowPos(dialog, nullptr, left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+               ? kDone
+               : kRefused;
+}
+
 int Close() {
     HWND dialog = WaitForDialog(kDefaultLimitMs);
     return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? kDone : kRefused;
@@ -268,8 +281,8 @@ BOOL CALLBACK WriteBalloon(HWND window, LPARAM context) {
     char name[32] = "";
     GetClassNameA(window, name, sizeof name);
     RECT r{};
-    if ((!gProcess || owner == gProcess) && std::string(name) == "tooltips_class32" && IsWindowVisible(window) &&
-        GetWindowRect(window, &r))
+    if ((!gProcess || owner == gProcess) && std::string(name) == "tooltips_class32" &&
+        IsWindowVisible(window) && GetWindowRect(window, &r))
         std::fprintf(reinterpret_cast<FILE*>(context), "tip %ld %ld %ld %ld %s\n", r.left, r.top, r.right,
                      r.bottom, WindowTextUtf8(window).c_str());
     return TRUE;
@@ -420,6 +433,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "accessible") return AccessibleName(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "screenshot") return Screenshot(argv[2]);
     if (argc == 2 && std::string(argv[1]) == "close") return Close();
+    if (argc == 2 && std::string(argv[1]) == "to-right-edge") return ToRightEdge();
     if (argc == 3 && std::string(argv[1]) == "foreground-lock")
         return ForegroundLock(std::strtoul(argv[2], nullptr, 10));
     if (argc == 4 && std::string(argv[1]) == "message")
