@@ -2,7 +2,6 @@
 Windows program is started, how a local path becomes a Windows path, and
 setting the session up and down: Wine on a virtual X display, or Windows
 itself."""
-import ctypes
 import json
 import os
 import re
@@ -22,7 +21,6 @@ class WineBackend:
     def __init__(self, state_dir):
         self.state_file = os.path.join(state_dir, "session.json")
         self.wine = "/usr/lib/wine/wine64"
-        without_address_randomisation()
 
     def command(self, program, *args):
         return [self.wine, program, *args]
@@ -184,25 +182,6 @@ def status_text(status):
     if status < 0:
         return f"none: ended by signal {-status}"
     return f"{status} = {status & 0xFFFFFFFF:#010x}"
-
-
-# personality(2)'s flag, as setarch -R sets it.
-ADDR_NO_RANDOMIZE = 0x0040000
-
-
-def without_address_randomisation():
-    """Has every program started from here on (the wineserver, Wine's
-    programs and theirs) run without address randomisation, as under
-    setarch -R. Debian's Wine has no preloader to reserve Windows' low
-    addresses before Linux maps anything: wine64 is linked at 0x7d000000,
-    Linux puts its heap anywhere in the gigabyte above, and now and then that
-    heap already covers 0x7ffe0000 when Wine maps the shared user data there,
-    and the start fails. Without randomisation the heap starts right after
-    wine64, far below."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    current = libc.personality(0xFFFFFFFF)
-    if current == -1 or libc.personality(current | ADDR_NO_RANDOMIZE) == -1:
-        raise OSError(ctypes.get_errno(), "personality(ADDR_NO_RANDOMIZE) failed")
 
 
 def free_display():
