@@ -179,18 +179,25 @@ def case_path_over_300_characters_renamed(run):
 ERROR_FILE_NOT_FOUND, ERROR_INVALID_NAME, ERROR_ALREADY_EXISTS = 2, 123, 183
 
 
-def case_existing_name_refused_then_another_renames(run):
-    """A name that exists is refused: the dialog stays open with it selected
-    and both files intact; typing takes the reason away; another name then
-    renames."""
+def refuse_taken_name(run, confirm=lambda run: run.keys("Return")):
+    """Opens the dialog on a.txt beside b.txt, types b.txt and confirms: the
+    name is refused, its reason shown. Returns the folder as it was."""
     target = run.make("a.txt", b"first\n")
     run.make("b.txt", b"second\n")
     before = run.listing()
     run.start(tool_line(quoted(target)))
     run.dialog()
     run.type("b.txt")
-    run.keys("Return")
+    confirm(run)
     expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
+    return before
+
+
+def case_existing_name_refused_then_another_renames(run):
+    """A name that exists is refused: the dialog stays open with it selected
+    and both files intact; typing takes the reason away; another name then
+    renames."""
+    before = refuse_taken_name(run)
     expect_equal(run.listing(), before, "files after the refusal")
     run.type("c.txt")
     expect_no_balloon(run, "typing")
@@ -201,14 +208,7 @@ def case_refused_ok_click_hands_the_field_back(run):
     """OK clicked on a name that exists: the focus comes back to the field;
     one click at Cancel's centre, while the reason shows, then leaves
     everything as it was."""
-    target = run.make("a.txt", b"first\n")
-    run.make("b.txt", b"second\n")
-    before = run.listing()
-    run.start(tool_line(quoted(target)))
-    run.dialog()
-    run.type("b.txt")
-    run.click(IDOK)
-    expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
+    before = refuse_taken_name(run, lambda run: run.click(IDOK))
     run.click(IDCANCEL)
     expect_unchanged(run, before, run.finish()[0])
 
@@ -216,14 +216,8 @@ def case_refused_ok_click_hands_the_field_back(run):
 def case_refused_name_freed_then_ok_renames(run):
     """The name was taken; the other file goes while the reason shows; one
     click at OK's centre then renames."""
-    target = run.make("a.txt", b"first\n")
-    other = run.make("b.txt", b"second\n")
-    run.start(tool_line(quoted(target)))
-    run.dialog()
-    run.type("b.txt")
-    run.keys("Return")
-    expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
-    os.remove(other)
+    refuse_taken_name(run)
+    os.remove(run.path("b.txt"))
     run.click(IDOK)
     status, _ = run.finish()
     expect_equal(status, "0", "exit status")
@@ -235,14 +229,7 @@ def case_balloon_goes_with_a_moved_dialog_and_lets_clicks_through(run):
     edge, the next reason is kept on the screen, over Cancel under Wine; a
     click at Cancel's centre goes through it to Cancel and leaves everything
     as it was."""
-    target = run.make("a.txt", b"first\n")
-    run.make("b.txt", b"second\n")
-    before = run.listing()
-    run.start(tool_line(quoted(target)))
-    run.dialog()
-    run.type("b.txt")
-    run.keys("Return")
-    expect_refused(run, "b.txt", [ERROR_ALREADY_EXISTS])
+    before = refuse_taken_name(run)
     status, printed = run.helper_run("probe", "--process", run.tool_process(), "to-right-edge", timeout=60)
     check(status == 0, run.explain("the probe could not move the dialog", status, printed))
     expect_no_balloon(run, "moving the dialog")
