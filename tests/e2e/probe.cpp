@@ -62,12 +62,9 @@
 #include <oleacc.h>
 #include <psapi.h>
 
-#include <cctype>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 DWORD gProcess = 0;
 
