@@ -185,7 +185,14 @@ def status_text(status):
 
 
 def free_display():
+    # An X server also listens on an abstract socket, which a chroot's own
+    # /tmp does not show: one in another root may hold the number.
+    try:
+        listening = read("/proc/net/unix").decode(errors="replace")
+    except OSError:
+        listening = ""
     for number in range(90, 200):
-        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock") \
+                and f"@/tmp/.X11-unix/X{number}\n" not in listening:
             return number
     raise Failure("no free X display number")
