@@ -20,22 +20,26 @@ void SystemMessage(DWORD error, wchar_t* text, DWORD size) {
     text[length] = L'\0';
 }
 
-// The balloon's one tool: tracked, so that it shows where and as long as we
-// say, and transparent, so that a click on it reaches the button beneath.
+// The balloon's one tool: tracked, so that it shows as long as we say;
+// absolute, so that its window goes where we say on every system (each
+// places a balloon beside its point in its own way); transparent, so that a
+// click on it reaches the window beneath.
 TOOLINFOW Tool(HWND dialog, wchar_t* text) {
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_TRACK | TTF_TRANSPARENT;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_TRANSPARENT;
     tool.hwnd = dialog;
     tool.lpszText = text;
     return tool;
 }
 
 // Makes the balloon, with its title and the error icon; nullptr when the
-// common controls cannot.
+// common controls cannot. It neither fades nor slides, so that it is there
+// at once and gone at once; it shows whichever window is active.
 HWND CreateBalloon(HWND dialog, HWND field) {
-    HWND balloon = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX, 0, 0,
-                                   0, 0, dialog, nullptr, nullptr, nullptr);
+    const DWORD style = WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_NOFADE | TTS_NOANIMATE | TTS_ALWAYSTIP;
+    HWND balloon =
+        CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, style, 0, 0, 0, 0, dialog, nullptr, nullptr, nullptr);
     if (!balloon) return nullptr;
     wchar_t none[] = L"";
     TOOLINFOW tool = Tool(dialog, none);
@@ -51,9 +55,10 @@ HWND CreateBalloon(HWND dialog, HWND field) {
     return balloon;
 }
 
-// Where the stem points: at the field's lower edge near its right end, so
-// that the balloon hangs beyond the right of Cancel, over neither button.
-POINT StemPoint(HWND field) {
+// The balloon window's top left corner: on the field's lower edge near its
+// right end, so that the balloon hangs below it to the right of Cancel,
+// over neither the typed name nor a button. The stem starts there.
+POINT BalloonCorner(HWND field) {
     RECT r{};
     GetWindowRect(field, &r);
     const LONG height = r.bottom - r.top;
@@ -71,7 +76,7 @@ void ShowReason(HWND dialog, HWND field, DWORD error) {
     HideReason();
     TOOLINFOW tool = Tool(dialog, reason);
     SendMessageW(g_balloon, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    const POINT at = StemPoint(field);
+    const POINT at = BalloonCorner(field);
     SendMessageW(g_balloon, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
     SendMessageW(g_balloon, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }

@@ -24,6 +24,11 @@ usage: e2e.py BUILD-DIR start        set the session up (Xvfb and the
            --keep-foreground-lock last, they leave the foreground lock
            lifted for a session that follows (the session that ends without
            it puts it back)
+       e2e.py BUILD-DIR pictures [DPI]   set up, take pictures of the
+                                     dialog in the README's scenes into
+                                     BUILD-DIR/e2e/logs/pictures (under
+                                     Wine with DPI, pictures-DPIdpi, in a
+                                     Wine prefix of its own), take down
        e2e.py BUILD-DIR bench RUNS   set up, measure start-up (the tool
                                      against the floor program, RUNS each),
                                      take down; prints a table, and adds it
@@ -39,6 +44,7 @@ import dialog_cases
 import harness
 import hostile_cases
 import kit_cases
+import pictures
 
 CASES = {name[len("case_"):]: value
          for module in (dialog_cases, hostile_cases, code_page_cases, kit_cases)
@@ -140,6 +146,14 @@ def main():
         name, times = sys.argv[3], int(sys.argv[4])
         return run_in_session(session, (), [(f"{name}-{i}", CASES[name]) for i in range(1, times + 1)], "repeat",
                               last)
+    elif command == "pictures" and len(sys.argv) == 3:
+        return 1 if pictures.take(session, os.path.join(session.state_dir, "logs", "pictures")) else 0
+    elif command == "pictures" and len(sys.argv) == 4 and sys.argv[3].isdigit() and not harness.BACKEND.native:
+        dpi = int(sys.argv[3])
+        # LogPixels stays in a prefix: this one is the DPI's own.
+        prefix = os.environ.get("WINEPREFIX") or os.path.join(harness.ROOT, "build", "wineprefix")
+        os.environ["WINEPREFIX"] = f"{prefix}-{dpi}dpi"
+        return 1 if pictures.take(session, os.path.join(session.state_dir, "logs", f"pictures-{dpi}dpi"), dpi) else 0
     elif command == "bench" and len(sys.argv) == 4 and sys.argv[3].isdigit():
         return run_bench(session, int(sys.argv[3]))
     else:

@@ -42,8 +42,8 @@
 // usage: probe accessible OUT-FILE
 //   Writes "name TEXT", the name that the accessibility layer gives the
 //   dialog's edit field, or "error REASON".
-// usage: probe screenshot OUT-FILE
-//   Saves the whole screen as a PNG.
+// usage: probe screenshot OUT-FILE [LEFT TOP RIGHT BOTTOM]
+//   Saves the whole screen as a PNG, or that rectangle of it.
 // usage: probe close
 //   Waits for the dialog and asks it to close, as the window manager would.
 // usage: probe to-right-edge
@@ -62,6 +62,7 @@
 #include <oleacc.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -108,12 +109,18 @@ std::string Utf8(const std::wstring& text) {
 
 // Whatever the code pages of the two processes; GetWindowText would not ask
 // another process's control.
+// WM_GETTEXT alone, into a buffer that grows until the text fits: what a
+// tooltip answers to WM_GETTEXTLENGTH is documented nowhere.
 std::string WindowTextUtf8(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<std::size_t>(copied));
-    return Utf8(text);
+    std::wstring text;
+    for (std::size_t size = 512;; size *= 2) {
+        text.assign(size, L'\0');
+        const LRESULT copied = SendMessageW(window, WM_GETTEXT, size, reinterpret_cast<LPARAM>(&text[0]));
+        if (copied < 0 || static_cast<std::size_t>(copied) + 1 < size || size >= (1u << 20)) {
+            text.resize(copied < 0 ? 0 : std::min(static_cast<std::size_t>(copied), size));
+            return Utf8(text);
+        }
+    }
 }
 
 namespace {
@@ -330,14 +337,18 @@ int AccessibleName(const char* outPath) {
     return Finish(out, kDone);
 }
 
-// The whole screen as a PNG, for a failed case's log: a tenth of a BMP's size.
-int Screenshot(const char* outPath) {
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+// The screen, or a rectangle of it, as a PNG: a tenth of a BMP's size.
+int Screenshot(const char* outPath, RECT wanted) {
+    const RECT screen_rect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT area{};
+    IntersectRect(&area, &wanted, &screen_rect);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return kBadUsage;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
@@ -428,7 +439,10 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::string(argv[1]) == "input")
         return Input(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
     if (argc == 3 && std::string(argv[1]) == "accessible") return AccessibleName(argv[2]);
-    if (argc == 3 && std::string(argv[1]) == "screenshot") return Screenshot(argv[2]);
+    if (argc == 3 && std::string(argv[1]) == "screenshot")
+        return Screenshot(argv[2], {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    if (argc == 7 && std::string(argv[1]) == "screenshot")
+        return Screenshot(argv[2], {std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6])});
     if (argc == 2 && std::string(argv[1]) == "close") return Close();
     if (argc == 2 && std::string(argv[1]) == "to-right-edge") return ToRightEdge();
     if (argc == 3 && std::string(argv[1]) == "foreground-lock")

@@ -221,30 +221,26 @@ HWND DeepestAt(HWND window, POINT point) {
     }
 }
 
-// The window beneath a top-level one at point, in z-order.
-HWND BeneathAt(HWND window, POINT point) {
-    for (HWND next = GetWindow(window, GW_HWNDNEXT); next; next = GetWindow(next, GW_HWNDNEXT)) {
-        RECT r{};
-        if (IsWindowVisible(next) && GetWindowRect(next, &r) && PtInRect(&r, point))
-            return DeepestAt(next, point);
-    }
-    return nullptr;
-}
-
-// Whether a press at point reaches target: the window there is the target,
-// or lets clicks through (HTTRANSPARENT, which hands them to the window
-// beneath of the same thread) down to it. Empty when it does; otherwise
-// names the window in the way, which would take the click unnoticed.
-std::string CheckLanding(HWND target, POINT point) {
+// Whether a press at point reaches target, a control of dialog or the
+// dialog itself: the window there is the target, or is a window of the
+// dialog's thread that lets clicks through (HTTRANSPARENT), which hands them
+// to the window beneath in that thread: the dialog's deepest child there
+// must then be the target. Empty when it does; otherwise names the window
+// that would take the click unnoticed.
+std::string CheckLanding(HWND dialog, HWND target, POINT point) {
+    const std::string where = "a click at " + std::to_string(point.x) + "," + std::to_string(point.y);
     HWND found = WindowFromPoint(point);
-    for (HWND window = found; window; window = BeneathAt(GetAncestor(window, GA_ROOT), point)) {
-        if (window == target) return "";
-        if (GetWindowThreadProcessId(window, nullptr) != GetWindowThreadProcessId(target, nullptr) ||
-            SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) != HTTRANSPARENT)
-            break;
-    }
-    return "a click at " + std::to_string(point.x) + "," + std::to_string(point.y) + " would land on " +
-           Describe(found) + ", not on " + Describe(target);
+    if (found == target) return "";
+    RECT r{};
+    const bool passes = found &&
+                        GetWindowThreadProcessId(found, nullptr) == GetWindowThreadProcessId(dialog, nullptr) &&
+                        SendMessageW(found, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTTRANSPARENT;
+    if (!passes || !GetWindowRect(dialog, &r) || !PtInRect(&r, point))
+        return where + " would land on " + Describe(found) + ", not on " + Describe(target);
+    HWND beneath = DeepestAt(dialog, point);
+    if (beneath == target) return "";
+    return where + " would pass through " + Describe(found) + " to " + Describe(beneath) + ", not to " +
+           Describe(target);
 }
 
 std::string Click(HWND dialog, const std::string& target) {
@@ -258,7 +254,7 @@ std::string Click(HWND dialog, const std::string& target) {
         if (!aim || !GetWindowRect(aim, &r)) return "no control " + target;
         point = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
-    const std::string blocked = CheckLanding(aim, point);
+    const std::string blocked = CheckLanding(dialog, aim, point);
     if (!blocked.empty()) return blocked;
     if (!SetCursorPos(point.x, point.y))
         return "could not move the pointer to " + std::to_string(point.x) + "," + std::to_string(point.y);
