@@ -41,8 +41,13 @@ SCENES = (("dialog", scene_dialog), ("long-name", scene_long_name), ("refused", 
 def picture(run, folder, name):
     """Saves name.png, the dialog and any balloon, and name-screen.png."""
     time.sleep(0.5)  # the caret, the selection and a balloon paint
-    left, top, right, bottom = rectangle(run.dialog(limit_ms=0, must_be_ready=False)["dialog"])
-    for (l, t, r, b), _ in harness.balloons(run):
+    d = run.dialog(limit_ms=0, must_be_ready=False)
+    shown = harness.balloons(run)
+    # Where everything is, in the system's own pixels: what a picture shows.
+    print(f"{name}: " + ", ".join(f"{part} {d[part].decode()}" for part in ("dialog", "field", "ok", "cancel")) +
+          "".join(f", balloon {' '.join(map(str, where))} {text!r}" for where, text in shown), flush=True)
+    left, top, right, bottom = rectangle(d["dialog"])
+    for (l, t, r, b), _ in shown:
         left, top = min(left, l - MARGIN), min(top, t - MARGIN)
         right, bottom = max(right, r + MARGIN), max(bottom, b + MARGIN)
     for file, area in ((name + ".png", (left, top, right, bottom)), (name + "-screen.png", ())):

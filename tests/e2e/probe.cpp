@@ -442,7 +442,8 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "screenshot")
         return Screenshot(argv[2], {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     if (argc == 7 && std::string(argv[1]) == "screenshot")
-        return Screenshot(argv[2], {std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6])});
+        return Screenshot(argv[2],
+                          {std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6])});
     if (argc == 2 && std::string(argv[1]) == "close") return Close();
     if (argc == 2 && std::string(argv[1]) == "to-right-edge") return ToRightEdge();
     if (argc == 3 && std::string(argv[1]) == "foreground-lock")

@@ -232,9 +232,9 @@ std::string CheckLanding(HWND dialog, HWND target, POINT point) {
     HWND found = WindowFromPoint(point);
     if (found == target) return "";
     RECT r{};
-    const bool passes = found &&
-                        GetWindowThreadProcessId(found, nullptr) == GetWindowThreadProcessId(dialog, nullptr) &&
-                        SendMessageW(found, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTTRANSPARENT;
+    const bool passes =
+        found && GetWindowThreadProcessId(found, nullptr) == GetWindowThreadProcessId(dialog, nullptr) &&
+        SendMessageW(found, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTTRANSPARENT;
     if (!passes || !GetWindowRect(dialog, &r) || !PtInRect(&r, point))
         return where + " would land on " + Describe(found) + ", not on " + Describe(target);
     HWND beneath = DeepestAt(dialog, point);
