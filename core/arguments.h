@@ -14,6 +14,19 @@ struct ArgumentToken {
 // position, a pointer into a NUL-terminated string that is never written.
 ArgumentToken NextArgument(const char* position);
 
+// Where a token lies in a command line: from its first character, quotes
+// included, to the first one after it.
+template <class Char> struct ArgumentSpan {
+    const Char* begin;
+    const Char* end;
+};
+
+// The first argument's token in a command line, by NextArgument's rules, in
+// its ANSI form or, unit for unit, its UTF-16 form: the front end compares
+// the two to catch a name that the code page turned into a look-alike.
+ArgumentSpan<char> FirstArgumentSpan(const char* commandLine);
+ArgumentSpan<wchar_t> FirstArgumentSpan(const wchar_t* commandLine);
+
 // Number of arguments after the program's own name.
 int ArgumentCount();
 

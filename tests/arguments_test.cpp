@@ -70,6 +70,17 @@ TEST_P(ArgumentsTest, CountAndArguments) {
     EXPECT_EQ(Argument(2), c.second);
     // Both questions use the same stop rule.
     EXPECT_EQ(!Argument(1).empty(), ArgumentCount() >= 1);
+    // The first argument's span holds its token, at the same places in the
+    // line's UTF-16 form (here each byte widened).
+    const ArgumentSpan<char> span = FirstArgumentSpan(c.line.c_str());
+    EXPECT_EQ(NextArgument(span.begin).argument, c.first);
+    EXPECT_EQ(NextArgument(span.begin).next, span.end);
+    std::wstring wide;
+    for (unsigned char byte : c.line)
+        wide += static_cast<wchar_t>(byte);
+    const ArgumentSpan<wchar_t> wideSpan = FirstArgumentSpan(wide.c_str());
+    EXPECT_EQ(wideSpan.begin - wide.c_str(), span.begin - c.line.c_str());
+    EXPECT_EQ(wideSpan.end - wide.c_str(), span.end - c.line.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, ArgumentsTest, ::testing::ValuesIn(kLines), CaseName<LineCase>);

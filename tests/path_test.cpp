@@ -1,4 +1,5 @@
 #include "util/path.h"
+#include "util/word.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,34 @@ TEST(PathTest, SplitsAtTheLastColonOrBackslash) {
         EXPECT_EQ(DirectoryPart(c.path), c.directory);
         EXPECT_EQ(FileNamePart(c.path), c.name);
         EXPECT_EQ(DirectoryPart(c.path) + FileNamePart(c.path), c.path);
+    }
+}
+
+TEST(WordStartTest, ErasesBlanksThenOneRunOfLettersOrOfMarks) {
+    struct Case {
+        std::wstring text;
+        std::size_t end;
+        std::size_t start;
+    } cases[] = {
+        {L"Annual report", 13, 7},
+        {L"Annual report  ", 15, 7},
+        {L"report.txt", 10, 7},
+        {L"report.", 7, 6},
+        {L"a..b--", 6, 4},
+        {L"my_file2", 8, 0},
+        {L"Annual report", 9, 7},
+        {L"\u00dcberblick 2024", 14, 10},
+        {L"\u65e5\u672c\u3000\u30e1\u30e2", 5, 3},
+        {L"a\x7f"
+         L"b",
+         3, 2},
+        {L"   ", 3, 0},
+        {L"", 0, 0},
+        {L"abc", 9, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text) + " from " + std::to_string(c.end));
+        EXPECT_EQ(WordStart(c.text, c.end), c.start);
     }
 }
 

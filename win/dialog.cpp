@@ -3,6 +3,8 @@
 #include "core/rename_target.h"
 #include "res/resource.h"
 #include "util/window_text.h"
+#include "win/code_page.h"
+#include "win/ctrl_backspace.h"
 #include "win/reason.h"
 
 namespace {
@@ -20,6 +22,7 @@ INT_PTR OnInitDialog(HWND dialog, UINT, WPARAM, LPARAM) {
     SetDlgItemTextA(dialog, IDC_PROMPT, shown.prompt.c_str());
     SetDlgItemTextA(dialog, IDC_NEW_NAME, shown.initialText.c_str());
     HWND edit = GetDlgItem(dialog, IDC_NEW_NAME);
+    NoteFieldLength(edit);
     SetFocus(edit);
     SendMessageA(edit, EM_SETSEL, 0, static_cast<LPARAM>(shown.selectionEnd));
     return 0; // the focus is set; the dialog manager must not move it
@@ -46,9 +49,16 @@ void ShowRefusal(HWND dialog, DWORD error) {
 }
 
 // Renames to the field's text, then closes; a refused new name keeps the
-// dialog open for another try.
+// dialog open for another try. A name that the code page turned into a
+// look-alike is refused before anything is renamed.
 INT_PTR OnOk(HWND dialog, UINT, WPARAM, LPARAM) {
-    const RenameOutcome outcome = CommitRename(WindowText(GetDlgItem(dialog, IDC_NEW_NAME)));
+    HWND field = GetDlgItem(dialog, IDC_NEW_NAME);
+    const std::string typed = WindowText(field);
+    if (!typed.empty() && !NamesAreExact(field, typed)) {
+        ShowRefusal(dialog, ERROR_NO_UNICODE_TRANSLATION);
+        return 0;
+    }
+    const RenameOutcome outcome = CommitRename(typed);
     if (outcome.result == RenameResult::Refused) {
         ShowRefusal(dialog, outcome.error);
         return 0;
@@ -61,7 +71,8 @@ INT_PTR OnCancel(HWND dialog, UINT, WPARAM, LPARAM) { return SendMessageA(dialog
 
 // A refusal's reason no longer applies once the name is edited or the
 // field has lost the focus.
-INT_PTR OnNameNotification(WPARAM wParam) {
+INT_PTR OnNameNotification(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) == EN_UPDATE) TakeCtrlBackspace(reinterpret_cast<HWND>(lParam));
     if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == EN_KILLFOCUS) HideReason();
     return 0;
 }
@@ -69,7 +80,7 @@ INT_PTR OnNameNotification(WPARAM wParam) {
 // Acts on OK and Cancel; of the controls' notifications, only on the name
 // field's, for the refusal's reason.
 INT_PTR OnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (HIWORD(wParam) != 0) return LOWORD(wParam) == IDC_NEW_NAME ? OnNameNotification(wParam) : 0;
+    if (HIWORD(wParam) != 0) return LOWORD(wParam) == IDC_NEW_NAME ? OnNameNotification(wParam, lParam) : 0;
     switch (LOWORD(wParam)) {
     case IDOK:
         return OnOk(dialog, message, wParam, lParam);
@@ -82,6 +93,13 @@ INT_PTR OnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The reason's balloon points at where the field was: it goes.
 INT_PTR OnMove(HWND, UINT, WPARAM, LPARAM) {
+    HideReason();
+    return 0;
+}
+
+// The balloon keeps the size it was given; at a new scale the dialog and the
+// field are redrawn anew, so it goes. The system then rescales the dialog.
+INT_PTR OnDpiChanged(HWND, UINT, WPARAM, LPARAM) {
     HideReason();
     return 0;
 }
@@ -100,6 +118,8 @@ INT_PTR CALLBACK PromptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return OnCommand(dialog, message, wParam, lParam);
     case WM_MOVE:
         return OnMove(dialog, message, wParam, lParam);
+    case WM_DPICHANGED:
+        return OnDpiChanged(dialog, message, wParam, lParam);
     default:
         return 0;
     }

@@ -22,6 +22,7 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 // ends the run as an exhausted heap does.
 namespace std {
 void __throw_bad_alloc() { ExitOutOfMemory(); }
+void __throw_bad_array_new_length() { ExitOutOfMemory(); }
 void __throw_length_error(const char*) { ExitOutOfMemory(); }
 void __throw_logic_error(const char*) { ExitOutOfMemory(); }
 void __throw_out_of_range_fmt(const char*, ...) { ExitOutOfMemory(); }

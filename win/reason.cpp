@@ -9,17 +9,6 @@ namespace {
 // it is destroyed.
 HWND g_balloon = nullptr;
 
-// The system's own text for an error code, in the user's language, without
-// its trailing line break; in a fixed buffer, so that saying why needs no
-// memory of ours. Empty when the system has none.
-void SystemMessage(DWORD error, wchar_t* text, DWORD size) {
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, text, size, nullptr);
-    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
-        --length;
-    text[length] = L'\0';
-}
-
 // The balloon's one tool: tracked, so that it shows as long as we say;
 // absolute, so that its window goes where we say on every system (each
 // places a balloon beside its point in its own way); transparent, so that a
@@ -36,7 +25,7 @@ TOOLINFOW Tool(HWND dialog, wchar_t* text) {
 // Makes the balloon, with its title and the error icon; nullptr when the
 // common controls cannot. It neither fades nor slides, so that it is there
 // at once and gone at once; it shows whichever window is active.
-HWND CreateBalloon(HWND dialog, HWND field) {
+HWND CreateBalloon(HWND dialog) {
     const DWORD style = WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_NOFADE | TTS_NOANIMATE | TTS_ALWAYSTIP;
     HWND balloon =
         CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, style, 0, 0, 0, 0, dialog, nullptr, nullptr, nullptr);
@@ -48,11 +37,17 @@ HWND CreateBalloon(HWND dialog, HWND field) {
         return nullptr;
     }
     SendMessageW(balloon, TTM_SETTITLEW, TTI_ERROR, reinterpret_cast<LPARAM>(L"Nothing was renamed"));
-    // A long reason wraps within the field's width instead of running off.
+    return balloon;
+}
+
+// The field's font, and its width as the limit at which a long reason
+// wraps, as they are now: a DPI change rescales the dialog's children, not
+// this owned pop-up.
+void FitToField(HWND field) {
+    SendMessageW(g_balloon, WM_SETFONT, static_cast<WPARAM>(SendMessageW(field, WM_GETFONT, 0, 0)), FALSE);
     RECT r{};
     GetWindowRect(field, &r);
-    SendMessageW(balloon, TTM_SETMAXTIPWIDTH, 0, r.right - r.left);
-    return balloon;
+    SendMessageW(g_balloon, TTM_SETMAXTIPWIDTH, 0, r.right - r.left);
 }
 
 // The balloon window's top left corner: on the field's lower edge near its
@@ -67,13 +62,24 @@ POINT BalloonCorner(HWND field) {
 
 } // namespace
 
+void ReasonText(DWORD error, wchar_t* text, DWORD size) {
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, text, size, nullptr);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' '))
+        --length;
+    text[length] = L'\0';
+    // Windows shows no tooltip without text: say at least which error it was.
+    if (length == 0) wsprintfW(text, L"Error %lu", error);
+}
+
 void ShowReason(HWND dialog, HWND field, DWORD error) {
-    if (!g_balloon) g_balloon = CreateBalloon(dialog, field);
+    if (!g_balloon) g_balloon = CreateBalloon(dialog);
     if (!g_balloon) return;
     wchar_t reason[512];
-    SystemMessage(error, reason, sizeof reason / sizeof reason[0]);
+    ReasonText(error, reason, sizeof reason / sizeof reason[0]);
     // Hidden first, so that a new reason is measured anew.
     HideReason();
+    FitToField(field);
     TOOLINFOW tool = Tool(dialog, reason);
     SendMessageW(g_balloon, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     const POINT at = BalloonCorner(field);

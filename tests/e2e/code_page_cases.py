@@ -32,3 +32,48 @@ def case_name_outside_the_code_page_typed(run):
     expect_equal(run.dialog()["edit"].decode(), new, "typed text")
     confirm_and_expect(run, {new: b"p\n"})
 
+
+
+# Without the manifest's UTF-8 code page (Windows before 10 version 1903),
+# here code page 1252: a name outside it would reach the tool as a
+# look-alike, and is refused before anything is renamed.
+SYSTEM_CODE_PAGE = "plintor-rename-system-code-page.exe"
+ERROR_NO_UNICODE_TRANSLATION = 1113
+
+
+def start_in_system_code_page(run, name):
+    run.start(TOOL + b' "' + windows_path(run.path(name)).encode() + b'"', utf8=True, program=SYSTEM_CODE_PAGE)
+    run.dialog()
+
+
+def look_alike_refused(target, beside, typed="new.txt"):
+    def case(run):
+        run.make(target, b"chosen\n")
+        if beside:
+            run.make(beside, b"look-alike\n")
+        before = run.listing()
+        start_in_system_code_page(run, target)
+        run.type(typed)
+        run.keys("Return")
+        expect_refused(run, typed, [ERROR_NO_UNICODE_TRANSLATION])
+        expect_equal(run.listing(), before, "files after the refusal")
+        run.keys("Escape")
+        expect_unchanged(run, before, run.finish()[0])
+    return case
+
+
+case_full_width_target_refused = look_alike_refused("\uff52\uff45\uff50\uff4f\uff52\uff54.txt", "report.txt")
+case_full_width_target_refused.__doc__ = ("Without UTF-8, a full-width target beside its look-alike: neither is "
+                                          "renamed, and the reason is the system's text for error 1113.")
+case_look_alike_quote_refused = look_alike_refused("a\uff02 b.txt", "a")
+case_look_alike_quote_refused.__doc__ = ("Without UTF-8, a name holding U+FF02, whose look-alike quote would "
+                                         "split it, beside the file it would then name: nothing is renamed.")
+case_typed_full_width_name_refused = look_alike_refused("plain.txt", None, "\uff4e\uff45\uff57.txt")
+case_typed_full_width_name_refused.__doc__ = "Without UTF-8, a typed full-width name is refused."
+
+
+def case_accented_names_renamed_without_utf8(run):
+    """Without UTF-8, names within code page 1252 rename as before."""
+    run.make("caf\u00e9.txt", b"c\n")
+    start_in_system_code_page(run, "caf\u00e9.txt")
+    rename_and_expect(run, "r\u00e9sum\u00e9.txt", {"r\u00e9sum\u00e9.txt": b"c\n"})

@@ -85,6 +85,46 @@ def case_emptied_field_renames_nothing(run):
     expect_unchanged(run, before, status)
 
 
+def case_ctrl_backspace_erases_a_word(run):
+    """Ctrl+Backspace, as Windows' edit control types it (a DEL character at
+    the caret): with the whole name selected it empties the field; after
+    "Annual report" it erases "report"; the name confirmed holds no DEL."""
+    if harness.BACKEND.native:
+        raise Skipped("Windows' own control types the DEL: the real-key case covers it")
+    target = run.make("Quarterly report.txt", b"q\n")
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.ctrl_backspace_as_windows()
+    expect_equal(run.dialog()["edit"], b"", "the field after Ctrl+Backspace over the whole name")
+    run.type("Annual report")
+    run.ctrl_backspace_as_windows()
+    expect_equal(run.dialog()["edit"], b"Annual ", "the field after Ctrl+Backspace")
+    rename_and_expect(run, "summary.txt", {"Annual summary.txt": b"q\n"})
+
+
+@windows_only("Wine's edit control ignores Ctrl+Backspace")
+def case_real_ctrl_backspace_erases_a_word(run):
+    """The real Ctrl+Backspace after "Annual report" erases "report"."""
+    target = run.make("Quarterly report.txt", b"q\n")
+    run.start(tool_line(quoted(target)))
+    run.dialog()
+    run.type("Annual report")
+    run.keys("ctrl+BackSpace")
+    expect_equal(run.dialog()["edit"], b"Annual ", "the field after Ctrl+Backspace")
+    rename_and_expect(run, "summary.txt", {"Annual summary.txt": b"q\n"})
+
+
+def case_name_holding_a_delete_character_kept(run):
+    """A DEL character already in a name is shown whole and kept on Enter."""
+    name = "a\x7fb.txt"
+    target = run.make(name, b"d\n")
+    before = run.listing()
+    run.start(tool_line(quoted(target)))
+    expect_equal(run.dialog()["edit"].decode(), name, "edit text")
+    run.keys("Return")
+    expect_unchanged(run, before, run.finish()[0])
+
+
 def case_unchanged_name_closes(run):
     """Enter on the name as shown closes the dialog and keeps the file."""
     target = run.make("report.txt")
@@ -265,8 +305,8 @@ def case_vanished_target_refused(run):
 
 def case_refusal_explained_in_a_balloon(run):
     """A refused rename says why in a balloon on the field, in the system's
-    own words; a second refusal gives its own reason; one Esc, while it
-    shows, leaves everything as it was."""
+    own words; a second refusal gives its own reason; Tab to OK takes it
+    away; closing then leaves everything as it was."""
     target = run.make("report.txt")
     run.make("taken.txt")
     before = run.listing()
@@ -278,7 +318,12 @@ def case_refusal_explained_in_a_balloon(run):
     run.type("report?.txt")
     run.keys("Return")
     expect_refused(run, "report?.txt", [ERROR_INVALID_NAME])
-    run.keys("Escape")
+    expect_equal(run.keys("Tab"), [IDOK], "the focus after Tab")
+    expect_no_balloon(run, "the field lost the focus")
+    # The probe's input wants the focus in the field: close the dialog as
+    # the system's close command does.
+    status, printed = run.helper_run("probe", "--process", run.tool_process(), "close", timeout=60)
+    check(status == 0, run.explain("the probe could not close the dialog", status, printed))
     expect_unchanged(run, before, run.finish()[0])
 
 

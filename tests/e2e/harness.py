@@ -401,6 +401,12 @@ class Run:
     def type(self, text):
         self.input("text:" + text.encode().hex())
 
+    def ctrl_backspace_as_windows(self):
+        """Under Wine, holds Ctrl+Backspace and puts the DEL character that
+        Windows' edit control would type into the field (Wine's ignores
+        the chord)."""
+        self.input("ctrl-backspace-as-windows:")
+
     def click(self, target):
         """Clicks a control (by its identifier) or the dialog's close button ("close")."""
         self.input(f"click:{target}")

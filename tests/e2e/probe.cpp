@@ -262,9 +262,15 @@ int ToRightEdge() {
                : kRefused;
 }
 
+// Closes the dialog once it shows, wherever its focus is.
 int Close() {
-    HWND dialog = WaitForDialog(kDefaultLimitMs);
-    return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? kDone : kRefused;
+    const ULONGLONG deadline = GetTickCount64() + kDefaultLimitMs;
+    HWND dialog = nullptr;
+    while (!(dialog = FindDialog()) || !IsWindowVisible(dialog)) {
+        if (GetTickCount64() > deadline) return kRefused;
+        Sleep(20);
+    }
+    return PostMessageA(dialog, WM_CLOSE, 0, 0) ? kDone : kRefused;
 }
 
 int Message(const char* outPath, DWORD code) {

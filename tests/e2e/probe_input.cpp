@@ -274,6 +274,31 @@ std::string Click(HWND dialog, const std::string& target) {
     return "";
 }
 
+// What Windows' edit control does on Ctrl+Backspace, for Wine's, which
+// ignores the chord: the keys go down for real, and once the dialog's thread
+// has taken them in (its key state, shared while attached to its input,
+// says so), a DEL character replaces the field's selection.
+std::string CtrlBackspaceAsWindows(HWND dialog) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // AttachThreadInput needs our queue
+    const DWORD self = GetCurrentThreadId(), owner = GetWindowThreadProcessId(dialog, nullptr);
+    if (!AttachThreadInput(self, owner, TRUE)) return "could not attach to the dialog's input";
+    SendKey(VK_CONTROL, false);
+    SendKey(VK_BACK, false);
+    bool held = false;
+    for (int wait = 0; wait < 100 && !held; ++wait) {
+        Sleep(20);
+        held = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_BACK) < 0;
+    }
+    if (held)
+        SendMessageW(GetDlgItem(dialog, kEditId), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"\x7f"));
+    SendKey(VK_BACK, true);
+    SendKey(VK_CONTROL, true);
+    AttachThreadInput(self, owner, FALSE);
+    Settle(dialog);
+    return held ? "" : "the dialog's thread never had Ctrl and Backspace held";
+}
+
 int ControlWithFocus(HWND dialog) {
     HWND focus = IsWindow(dialog) ? FocusOf(dialog) : nullptr;
     return focus ? GetDlgCtrlID(focus) : 0;
@@ -286,6 +311,7 @@ std::string Act(HWND dialog, const std::string& action) {
     if (kind == "key") return PressKeys(dialog, value);
     if (kind == "text") return TypeText(dialog, value);
     if (kind == "click") return Click(dialog, value);
+    if (kind == "ctrl-backspace-as-windows") return CtrlBackspaceAsWindows(dialog);
     return "bad action " + action;
 }
 
