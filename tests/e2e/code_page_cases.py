@@ -1,6 +1,10 @@
 """Text outside the caller's code page, which only the UTF-8 code page of the
 manifest lets through whole."""
 
+import os
+import subprocess
+
+import harness
 from harness import *
 
 def utf16_length(text):
@@ -77,3 +81,37 @@ def case_accented_names_renamed_without_utf8(run):
     run.make("caf\u00e9.txt", b"c\n")
     start_in_system_code_page(run, "caf\u00e9.txt")
     rename_and_expect(run, "r\u00e9sum\u00e9.txt", {"r\u00e9sum\u00e9.txt": b"c\n"})
+
+
+def japanese_code_page(run):
+    """The environment that has Wine run a program at code page 932: a
+    Japanese locale, compiled once into the build's own folder."""
+    if harness.BACKEND.native:
+        raise Skipped("only Wine runs one program at another code page")
+    locales = os.path.join(run.session.state_dir, "locales")
+    if not os.path.isdir(os.path.join(locales, "ja_JP.UTF-8")):
+        os.makedirs(locales, exist_ok=True)
+        made = subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(locales, "ja_JP.UTF-8")],
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        check(made.returncode in (0, 1) and os.path.isdir(os.path.join(locales, "ja_JP.UTF-8")),
+              f"localedef could not make ja_JP.UTF-8 (Debian's package locales): {made.stderr.strip()}")
+    return {"LANG": "ja_JP.UTF-8", "LOCPATH": locales}
+
+
+def case_yen_sign_refused_at_code_page_932(run):
+    """Without UTF-8, at Japanese code page 932, where U+00A5 becomes a
+    backslash: a target holding it, beside the folder and file that its
+    look-alike names, is refused, and nothing is renamed."""
+    # The probe too, so that it reads the reason in the same language.
+    run.env.update(japanese_code_page(run))
+    run.make("a\u00a5b.txt", b"chosen\n")
+    run.make("a/b.txt", b"look-alike\n")
+    before = run.listing()
+    run.start(TOOL + b' "' + windows_path(run.path("a\u00a5b.txt")).encode() + b'"', utf8=True,
+              program=SYSTEM_CODE_PAGE)
+    run.dialog()
+    run.type("new.txt")
+    run.keys("Return")
+    expect_refused(run, "new.txt", [ERROR_NO_UNICODE_TRANSLATION])
+    run.keys("Escape")
+    expect_unchanged(run, before, run.finish()[0])
