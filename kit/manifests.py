@@ -20,6 +20,7 @@ PLACEHOLDER = "OWNER/REPO"
 DESCRIPTION = "Renames one file or folder in a small dialog, from Explorer's context menu or any program."
 WINGET_ID = "Plintor.PlintorRename"
 WINGET_MANIFEST_VERSION = "1.12.0"
+NOTE_COMMAND = 'cmd /c call "$dir\\add-to-explorer.cmd"'
 
 
 def scoop(version, base, zip_name, digest):
@@ -32,8 +33,12 @@ def scoop(version, base, zip_name, digest):
         "hash": digest,
         # Adding the Explorer entry stays the user's choice; $dir is the
         # "current" junction, which the entry keeps working through updates.
-        "notes": ["To add Plintor Rename... to the context menu of files and folders, run:",
-                  '"$dir\\add-to-explorer.cmd"'],
+        # The command runs as printed in PowerShell, where a quoted path
+        # alone would only be echoed, and in cmd. "call" keeps the quotes
+        # whole, so that a path with blanks and parentheses survives cmd's
+        # /c rule (which drops them when the path holds any of &<>()@^|).
+        "notes": ["To add Plintor Rename... to the context menu of files and folders, run this in PowerShell or cmd:",
+                  NOTE_COMMAND],
         "pre_uninstall": "if ($cmd -eq 'uninstall') { & \"$dir\\remove-from-explorer.cmd\" /q | Out-Null }",
         "checkver": "github",
         "autoupdate": {

@@ -52,7 +52,7 @@ def contents(exe, version):
     return {
         "plintor-rename.exe": read(exe),
         "README.txt": crlf(read(os.path.join(KIT, "README.txt")).replace(b"@VERSION@", version.encode())),
-        "LICENSE.txt": read(os.path.join(ROOT, "LICENSE")),
+        "LICENSE.txt": crlf(read(os.path.join(ROOT, "LICENSE"))),
         "add-to-explorer.cmd": crlf(read(os.path.join(KIT, "add-to-explorer.cmd"))),
         "remove-from-explorer.cmd": crlf(read(os.path.join(KIT, "remove-from-explorer.cmd"))),
     }

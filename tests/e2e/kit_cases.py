@@ -53,8 +53,11 @@ def case_release_zip_reproducible_and_complete(run):
         expect_equal(archive.namelist(), KIT_FILES, "zip entries, in order")
         check(archive.read("plintor-rename.exe") == read(os.path.join(run.build, "plintor-rename.exe")),
               "the zip's executable is not the built one")
-        expect_equal(archive.read("LICENSE.txt"), read(os.path.join(ROOT, "LICENSE")), "LICENSE.txt")
-        for name in ("README.txt", "add-to-explorer.cmd", "remove-from-explorer.cmd"):
+        expect_equal(archive.read("LICENSE.txt").replace(b"\r\n", b"\n"), read(os.path.join(ROOT, "LICENSE")),
+                     "LICENSE.txt")
+        # Every text file with Windows line ends: Notepad before Windows 10
+        # version 1809 shows a file with bare line feeds as one line.
+        for name in ("LICENSE.txt", "README.txt", "add-to-explorer.cmd", "remove-from-explorer.cmd"):
             text = archive.read(name)
             check(text.endswith(b"\r\n") and b"\n" not in text.replace(b"\r\n", b""), f"{name}: not CRLF")
             check(name == "README.txt" or text.isascii(), f"{name}: not ASCII")
@@ -83,7 +86,7 @@ def case_package_manifests_match_the_zip(run):
     check(scoop["url"] == f"{scoop['homepage']}/releases/download/v{version}/{zip_name}", f"Scoop url {scoop['url']}")
     expect_equal(scoop["autoupdate"], {"url": scoop["url"].replace(version, "$version"),
                                        "hash": {"url": "$baseurl/SHA256SUMS"}}, "Scoop autoupdate")
-    check('"$dir\\add-to-explorer.cmd"' in scoop["notes"], f"Scoop notes: {scoop['notes']}")
+    expect_equal(scoop["notes"][-1], 'cmd /c call "$dir\\add-to-explorer.cmd"', "the command in Scoop's notes")
     check("$cmd -eq 'uninstall'" in scoop["pre_uninstall"] and '\\remove-from-explorer.cmd" /q' in
           scoop["pre_uninstall"], f"Scoop pre_uninstall: {scoop['pre_uninstall']}")
 
@@ -176,6 +179,21 @@ def case_explorer_entry_added_used_and_removed(run):
     expect_equal(menu_entry(run), ["no-key"] * 4, "the entry after removal")
     expect_equal(run.registry(NEIGHBOUR_KEY + "\\command", ""), ["value neighbour.exe"], "the neighbouring entry")
     run_kit_script(run, folder, "remove-from-explorer.cmd")  # nothing left to remove is no failure
+
+
+@with_clean_registry
+def case_scoop_note_runs_as_printed(run):
+    """The command that Scoop's notes print, with $dir filled in as Scoop
+    does (here a folder named with blanks, parentheses and an ampersand),
+    run as printed in cmd, adds the entry and ends without waiting for a
+    key. (On Windows the job runs it in PowerShell too.)"""
+    release = os.path.join(ROOT, "build", "release")
+    check(os.path.exists(os.path.join(release, "plintor-rename.json")), f"no Scoop manifest in {release}")
+    note = json.loads(read(os.path.join(release, "plintor-rename.json")))["notes"][-1]
+    folder = unpack_kit(run, "scoop apps (x64) & co")
+    run.start(f'cmd.exe /d /s /c "{note.replace("$dir", windows_path(folder))}"'.encode(), program=CMD, utf8=True)
+    expect_equal(run.finish()[0], "0", "exit status")
+    expect_equal(menu_entry(run), expected_menu_entry(folder), "the entry's values")
 
 
 @with_clean_registry
