@@ -50,9 +50,10 @@ void FitToField(HWND field) {
     SendMessageW(g_balloon, TTM_SETMAXTIPWIDTH, 0, r.right - r.left);
 }
 
-// The balloon window's top left corner: on the field's lower edge near its
-// right end, so that the balloon hangs below it to the right of Cancel,
-// over neither the typed name nor a button. The stem starts there.
+// The balloon window's top left corner: a quarter of the field's height
+// above its lower edge, one height in from its right end, so that the
+// balloon hangs below it to the right of Cancel, over neither the typed
+// name nor a button. The stem starts there.
 POINT BalloonCorner(HWND field) {
     RECT r{};
     GetWindowRect(field, &r);

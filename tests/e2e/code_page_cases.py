@@ -115,3 +115,19 @@ def case_yen_sign_refused_at_code_page_932(run):
     expect_refused(run, "new.txt", [ERROR_NO_UNICODE_TRANSLATION])
     run.keys("Escape")
     expect_unchanged(run, before, run.finish()[0])
+
+
+def case_look_alike_current_directory_refused(run):
+    """Without UTF-8, a bare name in a current directory named in full-width
+    letters, beside the folder that its look-alike names: refused, and
+    nothing is renamed."""
+    run.make("\uff44\uff41\uff54\uff41/report.txt", b"chosen\n")
+    run.make("data/report.txt", b"look-alike\n")
+    before = run.listing()
+    run.start(tool_line(b"report.txt"), cwd=run.path("\uff44\uff41\uff54\uff41"), utf8=True, program=SYSTEM_CODE_PAGE)
+    run.dialog()
+    run.type("new.txt")
+    run.keys("Return")
+    expect_refused(run, "new.txt", [ERROR_NO_UNICODE_TRANSLATION])
+    run.keys("Escape")
+    expect_unchanged(run, before, run.finish()[0])

@@ -4,7 +4,8 @@
 // usage: launcher [--utf8] [--env NAME=VALUE] PROGRAM LINE-FILE RESULT-FILE [DIRECTORY]
 //        launcher --shell VERB FILE RESULT-FILE
 // With --utf8 the line is UTF-8 and is passed through the wide entry point,
-// so that it reaches the program whole whatever this process's code page.
+// so that it reaches the program whole whatever this process's code page;
+// so is DIRECTORY.
 // With --env the program, and not the launcher, gets that variable.
 // With --shell, the shell runs the VERB of FILE's class (ShellExecuteEx), as
 // Explorer does; VERB and FILE are UTF-8. RESULT-FILE gets "status N" (or "status timeout"), "windows N",
@@ -91,6 +92,16 @@ HANDLE KillOnCloseJob() {
     return job;
 }
 
+// The last argument of this process's command line, whole whatever its
+// code page: the directory, where a UTF-8 start gives one.
+std::wstring LastWideArgument() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring last = arguments && count > 0 ? arguments[count - 1] : L"";
+    LocalFree(arguments);
+    return last;
+}
+
 // Started suspended, so that the program is in the job before it can run.
 bool Start(bool utf8, const char* program, std::string line, const char* directory,
            PROCESS_INFORMATION* process) {
@@ -105,7 +116,7 @@ bool Start(bool utf8, const char* program, std::string line, const char* directo
     startup.cb = sizeof startup;
     std::wstring wideLine = Wide(line);
     const std::wstring wideProgram = Wide(program);
-    const std::wstring wideDirectory = directory ? Wide(directory) : std::wstring();
+    const std::wstring wideDirectory = directory ? LastWideArgument() : std::wstring();
     return CreateProcessW(wideProgram.c_str(), &wideLine[0], nullptr, nullptr, FALSE, kFlags, nullptr,
                           directory ? wideDirectory.c_str() : nullptr, &startup, process);
 }
