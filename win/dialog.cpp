@@ -69,8 +69,8 @@ INT_PTR OnOk(HWND dialog, UINT, WPARAM, LPARAM) {
 // Closes without renaming.
 INT_PTR OnCancel(HWND dialog, UINT, WPARAM, LPARAM) { return SendMessageA(dialog, WM_CLOSE, 0, 0); }
 
-// A refusal's reason no longer applies once the name is edited or the
-// field has lost the focus.
+// Takes Ctrl+Backspace's DEL for a word erase. A refusal's reason no
+// longer applies once the name is edited or the field has lost the focus.
 INT_PTR OnNameNotification(WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam) == EN_UPDATE) TakeCtrlBackspace(reinterpret_cast<HWND>(lParam));
     if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == EN_KILLFOCUS) HideReason();
@@ -78,7 +78,7 @@ INT_PTR OnNameNotification(WPARAM wParam, LPARAM lParam) {
 }
 
 // Acts on OK and Cancel; of the controls' notifications, only on the name
-// field's, for the refusal's reason.
+// field's, for Ctrl+Backspace and the refusal's reason.
 INT_PTR OnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam) != 0) return LOWORD(wParam) == IDC_NEW_NAME ? OnNameNotification(wParam, lParam) : 0;
     switch (LOWORD(wParam)) {
