@@ -18,20 +18,34 @@ bool g_editingField = false;
 
 bool KeyHeld(int key) { return GetKeyState(key) < 0; }
 
-// The field's text in UTF-16, and where its caret is in it, from a caret
-// position in the control's own units: characters, or bytes where the
-// control keeps ANSI text in a multi-byte code page.
-std::wstring FieldText(HWND field, int length, DWORD caret, DWORD* wideCaret) {
+// The field's text in UTF-16, with its caret there, read from a caret in
+// the control's own units: characters, or bytes where the control keeps
+// ANSI text in a multi-byte code page.
+struct FieldText {
+    std::wstring text;
+    DWORD caret;
+    bool inBytes;
+};
+
+FieldText ReadField(HWND field, int length, DWORD caret) {
     const int units = GetWindowTextLengthW(field);
-    std::wstring text(static_cast<std::size_t>(units > 0 ? units : 0) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(field, &text[0], static_cast<int>(text.size()))));
-    *wideCaret = caret;
-    if (static_cast<int>(text.size()) != length) {
+    FieldText shown{std::wstring(static_cast<std::size_t>(units > 0 ? units : 0) + 1, L'\0'), caret, false};
+    shown.text.resize(
+        static_cast<std::size_t>(GetWindowTextW(field, &shown.text[0], static_cast<int>(shown.text.size()))));
+    shown.inBytes = static_cast<int>(shown.text.size()) != length;
+    if (shown.inBytes) {
         const std::string ansi = WindowText(field);
-        *wideCaret = static_cast<DWORD>(MultiByteToWideChar(
+        shown.caret = static_cast<DWORD>(MultiByteToWideChar(
             CP_ACP, 0, ansi.data(), static_cast<int>(caret < ansi.size() ? caret : ansi.size()), nullptr, 0));
     }
-    return text;
+    return shown;
+}
+
+// How many of the control's units the characters from..to take.
+DWORD UnitsOf(const FieldText& shown, std::size_t from, std::size_t to) {
+    if (!shown.inBytes) return static_cast<DWORD>(to - from);
+    return static_cast<DWORD>(WideCharToMultiByte(CP_ACP, 0, shown.text.data() + from,
+                                                  static_cast<int>(to - from), nullptr, 0, nullptr, nullptr));
 }
 
 } // namespace
@@ -48,17 +62,12 @@ void TakeCtrlBackspace(HWND field) {
     DWORD start = 0, end = 0;
     SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     if (start != end || start == 0) return;
-    DWORD caret = 0;
-    const std::wstring text = FieldText(field, length, start, &caret);
-    if (caret == 0 || caret > text.size() || text[caret - 1] != kDelete) return;
+    const FieldText shown = ReadField(field, length, start);
+    if (shown.caret == 0 || shown.caret > shown.text.size() || shown.text[shown.caret - 1] != kDelete) return;
     DWORD from = start - 1;
     if (!overSelection) {
-        const std::size_t word = WordStart(text, caret - 1);
-        const int bytes = WideCharToMultiByte(
-            CP_ACP, 0, text.data() + word, static_cast<int>(caret - 1 - word), nullptr, 0, nullptr, nullptr);
-        const DWORD units = static_cast<int>(text.size()) == length ? caret - 1 - static_cast<DWORD>(word)
-                                                                    : static_cast<DWORD>(bytes);
-        from = units <= from ? from - units : 0;
+        const DWORD word = UnitsOf(shown, WordStart(shown.text, shown.caret - 1), shown.caret - 1);
+        from = word <= from ? from - word : 0;
     }
     g_editingField = true;
     SendMessageW(field, EM_SETSEL, from, start);
