@@ -21,8 +21,12 @@ template <class Char> bool IsArgumentByte(Char c) { return Unit(c) > 32; }
 struct Collector {
     std::array<char, kMaxArgumentBytes> bytes;
     std::size_t length = 0;
+    bool dropped = false;
     void Add(char byte) {
-        if (length < bytes.size()) bytes[length++] = byte;
+        if (length < bytes.size())
+            bytes[length++] = byte;
+        else
+            dropped = true;
     }
 };
 
@@ -68,7 +72,7 @@ template <class Char> ArgumentSpan<Char> SpanOfFirstArgument(const Char* command
 ArgumentToken NextArgument(const char* position) {
     Collector buffer;
     const char* p = WalkToken(SkipSeparators(position), [&buffer](char byte) { buffer.Add(byte); });
-    return {std::string(buffer.bytes.data(), buffer.length), p};
+    return {std::string(buffer.bytes.data(), buffer.length), p, buffer.dropped};
 }
 
 ArgumentSpan<char> FirstArgumentSpan(const char* commandLine) { return SpanOfFirstArgument(commandLine); }
@@ -88,11 +92,13 @@ int ArgumentCount() {
     }
 }
 
-std::string Argument(int n) {
+std::string Argument(int n) { return ArgumentTokenAt(n).argument; }
+
+ArgumentToken ArgumentTokenAt(int n) {
     const char* p = PlatformCommandLine();
     for (;;) {
         ArgumentToken token = NextArgument(p);
-        if (n == 0 || token.argument.empty()) return token.argument;
+        if (n == 0 || token.argument.empty()) return token;
         --n;
         p = token.next;
     }

@@ -8,6 +8,7 @@ constexpr std::size_t kMaxArgumentBytes = 4096;
 struct ArgumentToken {
     std::string argument; // empty when the list has ended
     const char* next;     // first byte not consumed
+    bool cut;             // longer than kMaxArgumentBytes: its tail was dropped
 };
 
 // Reads one token of the tool's command-line syntax starting at or after
@@ -32,3 +33,6 @@ int ArgumentCount();
 
 // The n-th argument after the program's name (n >= 1), or empty.
 std::string Argument(int n);
+
+// The n-th argument's token, which also says whether it was cut.
+ArgumentToken ArgumentTokenAt(int n);

@@ -17,13 +17,17 @@ RenamePrompt PrepareRename();
 // the target's, whatever the system answered.
 enum class RenameResult { Renamed, NothingToDo, Refused };
 
+// The system's ERROR_FILENAME_EXCED_RANGE: a refusal of a first argument
+// longer than an argument keeps, whose cut might name another item.
+constexpr unsigned long kArgumentCutError = 206;
+
 struct RenameOutcome {
     RenameResult result;
     unsigned long error; // the system's error code, when Refused
 };
 
 // Renames the target to typed, exactly as typed; an empty text renames
-// nothing.
+// nothing. A target from a cut argument is refused, never renamed.
 RenameOutcome CommitRename(const std::string& typed);
 
 // Frees the target state at shutdown.

@@ -67,6 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (typed.empty()) {
         FUZZ_CHECK(Fake().moves.empty());
         FUZZ_CHECK(outcome.result == RenameResult::NothingToDo);
+    } else if (ArgumentTokenAt(1).cut) {
+        FUZZ_CHECK(Fake().moves.empty());
+        FUZZ_CHECK(outcome.result == RenameResult::Refused && outcome.error == kArgumentCutError);
     } else {
         FUZZ_CHECK(Fake().moves.size() == 1);
         FUZZ_CHECK(Fake().moves[0] == std::make_pair(DirectoryPrefix() + name, DirectoryPrefix() + typed));

@@ -118,16 +118,18 @@ TEST(NextArgumentTest, OverLongTokensAreCutAndEndWhereTheirSyntaxEnds) {
         const char* name;
         std::string token;
         std::string kept;
+        bool cut;
     };
     const std::string limit(kMaxArgumentBytes, 'a');
     const std::string quoted = "\"" + std::string(3000, 'x') + " " + std::string(3000, 'y') + "\"";
     const Case cases[] = {
-        {"exactly the limit", limit, limit},
-        {"one byte over", limit + "b", limit},
-        {"far over", std::string(40000, 'c'), std::string(kMaxArgumentBytes, 'c')},
+        {"exactly the limit", limit, limit, false},
+        {"exactly the limit, quoted", "\"" + limit + "\"", limit, false},
+        {"one byte over", limit + "b", limit, true},
+        {"far over", std::string(40000, 'c'), std::string(kMaxArgumentBytes, 'c'), true},
         {"over inside a quoted run", quoted,
-         std::string(3000, 'x') + " " + std::string(kMaxArgumentBytes - 3001, 'y')},
-        {"quoted runs after the limit", limit + "\"p q\"r", limit},
+         std::string(3000, 'x') + " " + std::string(kMaxArgumentBytes - 3001, 'y'), true},
+        {"quoted runs after the limit", limit + "\"p q\"r", limit, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,6 +137,7 @@ TEST(NextArgumentTest, OverLongTokensAreCutAndEndWhereTheirSyntaxEnds) {
         Fake().commandLine = "prog " + c.token + " next";
         EXPECT_EQ(ArgumentCount(), 2);
         EXPECT_EQ(Argument(1), c.kept);
+        EXPECT_EQ(ArgumentTokenAt(1).cut, c.cut);
         EXPECT_EQ(Argument(2), "next");
     }
 }

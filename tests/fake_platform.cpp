@@ -27,6 +27,10 @@ unsigned long PlatformCurrentDirectory(unsigned long size, char* buffer) {
     return static_cast<unsigned long>(directory.size());
 }
 
+bool PlatformIsLeadByte(unsigned char value) {
+    return Fake().leadBytes.find(static_cast<char>(value)) != std::string::npos;
+}
+
 MoveResult PlatformMoveFile(const char* existing, const char* replacement) {
     Fake().moves.emplace_back(existing, replacement);
     return {Fake().refusal == 0, Fake().refusal};

@@ -11,6 +11,9 @@ struct FakePlatform {
     // one repeating; an empty entry makes the read fail.
     std::vector<std::string> directories;
     int directoryReads = 0;
+    // The code page's lead bytes, each beginning a double-byte character;
+    // none, as under UTF-8 or a single-byte code page.
+    std::string leadBytes;
     std::vector<std::pair<std::string, std::string>> moves;
     // The error code with which every rename is refused; 0: each succeeds.
     unsigned long refusal = 0;

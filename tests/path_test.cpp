@@ -15,6 +15,7 @@ TEST(PathTest, SplitsAtTheLastColonOrBackslash) {
         std::string path;
         std::string directory;
         std::string name;
+        std::string leadBytes = ""; // the code page's, as in 932
     } cases[] = {
         {"C:\\dir\\a.txt", "C:\\dir\\", "a.txt"},
         {"a.txt", "", "a.txt"},
@@ -31,12 +32,36 @@ TEST(PathTest, SplitsAtTheLastColonOrBackslash) {
         // UTF-8: no byte of a multi-byte character is a separator.
         {"C:\\\xe6\x97\xa5\xe6\x9c\xac\\\xf0\x9f\x98\x80.txt", "C:\\\xe6\x97\xa5\xe6\x9c\xac\\",
          "\xf0\x9f\x98\x80.txt"},
+        // Code page 932: the second bytes of \u4e88 and \u8868 are a backslash's.
+        {"C:\\\x97\\\x92\xe8\x95\\.xlsx", "C:\\", "\x97\\\x92\xe8\x95\\.xlsx", "\x92\x95\x97"},
+        {"C:\\\x97\\\x92\xe8\x95\\\\a.txt", "C:\\\x97\\\x92\xe8\x95\\\\", "a.txt", "\x92\x95\x97"},
+        {"\x95\\a.txt", "", "\x95\\a.txt", "\x92\x95\x97"},
+        {"C:\\a\x95", "C:\\", "a\x95", "\x92\x95\x97"},
+        {"C:\\\x95\\.xlsx", "C:\\\x95\\", ".xlsx"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
+        ResetFakePlatform();
+        Fake().leadBytes = c.leadBytes;
         EXPECT_EQ(DirectoryPart(c.path), c.directory);
         EXPECT_EQ(FileNamePart(c.path), c.name);
         EXPECT_EQ(DirectoryPart(c.path) + FileNamePart(c.path), c.path);
+    }
+}
+
+TEST(PathTest, EndsInBackslashOnlyWhereACharacterIsOne) {
+    struct Case {
+        std::string path;
+        bool ends;
+    } cases[] = {
+        {"C:\\", true}, {"C:\\work", false}, {"", false}, {"C:\\\x97\\\x92\xe8\x95\\", false},
+        {"C:\\\x97\\\x92\xe8\x95\\\\", true}, {"\x95", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        ResetFakePlatform();
+        Fake().leadBytes = "\x92\x95\x97";
+        EXPECT_EQ(EndsInBackslash(c.path), c.ends);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/arguments.h"
 #include "tests/case_name.h"
 #include "tests/fake_platform.h"
 
@@ -25,7 +26,12 @@ struct RenameCase {
     unsigned long refusal = 0; // the system refuses the rename with this code
     RenameResult result = RenameResult::Renamed;
     unsigned long error = 0;
+    std::string leadBytes = ""; // the code page's, as in 932
 };
+
+// "C:\", this name and one byte more make 4,097 bytes, one more than an
+// argument keeps: the byte is cut.
+const std::string kOverLongName(kMaxArgumentBytes - 3, 'a');
 
 const RenameCase kCases[] = {
     {"full path",
@@ -176,6 +182,29 @@ const RenameCase kCases[] = {
      "a",
      "Rename \"a\" to:",
      {{"C:\\d\\a", "C:\\d\\b"}}},
+    {"current directory ending in a double-byte character",
+     "prog a.txt",
+     "C:\\\x97\\\x92\xe8\x95\\",
+     "b.txt",
+     "C:\\\x97\\\x92\xe8\x95\\\\",
+     "a.txt",
+     "Rename \"a.txt\" to:",
+     {{"C:\\\x97\\\x92\xe8\x95\\\\a.txt", "C:\\\x97\\\x92\xe8\x95\\\\b.txt"}},
+     0,
+     RenameResult::Renamed,
+     0,
+     "\x92\x95\x97"},
+    {"cut argument refused",
+     "prog C:\\" + kOverLongName + "b",
+     "",
+     "c.txt",
+     "C:\\",
+     kOverLongName,
+     "Rename \"" + kOverLongName + "\" to:",
+     {},
+     0,
+     RenameResult::Refused,
+     kArgumentCutError},
     {"upper-half bytes",
      "prog C:\\d\\\xe9t\xe9",
      "",
@@ -204,6 +233,7 @@ TEST_P(RenameTargetTest, PreparesAndCommits) {
     const RenameCase& c = GetParam();
     Fake().commandLine = c.line;
     Fake().directories = {c.directory};
+    Fake().leadBytes = c.leadBytes;
     const RenamePrompt shown = PrepareRename();
     EXPECT_EQ(DirectoryPrefix(), c.prefix);
     EXPECT_EQ(TargetName(), c.target);

@@ -37,16 +37,18 @@ bool WindowTextIsExact(HWND window, const std::string& ansi) {
 bool IsExactAnsi(const wchar_t* wide, std::size_t length, const std::string& ansi) {
     if (length == 0) return ansi.empty();
     // UTF-8 has no look-alikes, only replacement characters, which
-    // WC_ERR_INVALID_CHARS refuses; it allows no used-default flag.
+    // WC_ERR_INVALID_CHARS refuses; it allows no used-default flag. That
+    // flag is documented for CP_UTF8 itself, not for CP_ACP that is UTF-8.
     const bool utf8 = GetACP() == CP_UTF8;
+    const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
     const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* used = utf8 ? nullptr : &usedDefault;
     const int units = static_cast<int>(length);
-    const int size = WideCharToMultiByte(CP_ACP, flags, wide, units, nullptr, 0, nullptr, used);
+    const int size = WideCharToMultiByte(codePage, flags, wide, units, nullptr, 0, nullptr, used);
     if (size <= 0 || usedDefault || static_cast<std::size_t>(size) != ansi.size()) return false;
     std::string exact(static_cast<std::size_t>(size), '\0');
-    return WideCharToMultiByte(CP_ACP, flags, wide, units, &exact[0], size, nullptr, used) == size &&
+    return WideCharToMultiByte(codePage, flags, wide, units, &exact[0], size, nullptr, used) == size &&
            !usedDefault && exact == ansi;
 }
 

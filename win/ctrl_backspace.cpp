@@ -2,15 +2,14 @@
 
 #include <string>
 
-#include "util/window_text.h"
 #include "util/word.h"
 
 namespace {
 
 constexpr wchar_t kDelete = 0x7F;
 
-// The field's length at its last change, in the control's own units, to
-// tell a character typed at the caret from one typed over a selection.
+// The field's length at its last change, to tell a character typed at the
+// caret from one typed over a selection.
 int g_fieldLength = 0;
 // Set while the field is edited from here, whose own change notifications
 // must not be taken for the user's.
@@ -18,59 +17,44 @@ bool g_editingField = false;
 
 bool KeyHeld(int key) { return GetKeyState(key) < 0; }
 
-// The field's text in UTF-16, with its caret there, read from a caret in
-// the control's own units: characters, or bytes where the control keeps
-// ANSI text in a multi-byte code page.
-struct FieldText {
-    std::wstring text;
-    DWORD caret;
-    bool inBytes;
-};
+int FieldLength(HWND field) { return static_cast<int>(SendMessageW(field, EM_LINELENGTH, 0, 0)); }
 
-FieldText ReadField(HWND field, int length, DWORD caret) {
+std::wstring FieldText(HWND field) {
     const int units = GetWindowTextLengthW(field);
-    FieldText shown{std::wstring(static_cast<std::size_t>(units > 0 ? units : 0) + 1, L'\0'), caret, false};
-    shown.text.resize(
-        static_cast<std::size_t>(GetWindowTextW(field, &shown.text[0], static_cast<int>(shown.text.size()))));
-    shown.inBytes = static_cast<int>(shown.text.size()) != length;
-    if (shown.inBytes) {
-        const std::string ansi = WindowText(field);
-        shown.caret = static_cast<DWORD>(MultiByteToWideChar(
-            CP_ACP, 0, ansi.data(), static_cast<int>(caret < ansi.size() ? caret : ansi.size()), nullptr, 0));
-    }
-    return shown;
+    std::wstring text(static_cast<std::size_t>(units > 0 ? units : 0) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(field, &text[0], static_cast<int>(text.size()))));
+    return text;
 }
 
-// How many of the control's units the characters from..to take.
-DWORD UnitsOf(const FieldText& shown, std::size_t from, std::size_t to) {
-    if (!shown.inBytes) return static_cast<DWORD>(to - from);
-    return static_cast<DWORD>(WideCharToMultiByte(CP_ACP, 0, shown.text.data() + from,
-                                                  static_cast<int>(to - from), nullptr, 0, nullptr, nullptr));
+// Replaces the selection from..to with nothing, undoably or not.
+void Erase(HWND field, DWORD from, DWORD to, BOOL undoable) {
+    SendMessageW(field, EM_SETSEL, from, to);
+    SendMessageW(field, EM_REPLACESEL, undoable, reinterpret_cast<LPARAM>(L""));
 }
 
 } // namespace
 
-void NoteFieldLength(HWND field) {
-    g_fieldLength = static_cast<int>(SendMessageW(field, EM_LINELENGTH, 0, 0));
-}
+void NoteFieldLength(HWND field) { g_fieldLength = FieldLength(field); }
 
+// Positions count UTF-16 units: common controls 6 keep UTF-16 text (EM_GETHANDLE).
 void TakeCtrlBackspace(HWND field) {
-    const int length = static_cast<int>(SendMessageW(field, EM_LINELENGTH, 0, 0));
+    const int length = FieldLength(field);
     const bool overSelection = g_fieldLength - (length - 1) > 0;
     g_fieldLength = length;
     if (g_editingField || !KeyHeld(VK_CONTROL) || !KeyHeld(VK_BACK)) return;
     DWORD start = 0, end = 0;
     SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     if (start != end || start == 0) return;
-    const FieldText shown = ReadField(field, length, start);
-    if (shown.caret == 0 || shown.caret > shown.text.size() || shown.text[shown.caret - 1] != kDelete) return;
-    DWORD from = start - 1;
-    if (!overSelection) {
-        const DWORD word = UnitsOf(shown, WordStart(shown.text, shown.caret - 1), shown.caret - 1);
-        from = word <= from ? from - word : 0;
-    }
+    const std::wstring text = FieldText(field);
+    if (start > text.size() || text[start - 1] != kDelete) return;
+    const DWORD del = start - 1;
+    const DWORD from = overSelection ? del : static_cast<DWORD>(WordStart(text, del));
     g_editingField = true;
-    SendMessageW(field, EM_SETSEL, from, start);
-    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+    // The control undoes one edit, which would bring the DEL back with what
+    // it replaced: it goes in an edit that cannot be undone, and the undo
+    // with it. Then the word goes in one that can, for Ctrl+Z to restore.
+    Erase(field, del, start, FALSE);
+    SendMessageW(field, EM_EMPTYUNDOBUFFER, 0, 0);
+    if (from < del) Erase(field, from, del, TRUE);
     g_editingField = false;
 }

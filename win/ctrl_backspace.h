@@ -5,8 +5,9 @@
 // Explorer's rename box, take one that just arrived at the caret, with Ctrl
 // and Backspace held, for erasing the word before it; or, typed over a
 // selection, for erasing the selection alone. A DEL already in the name, or
-// pasted, stays. Through the control's own selection, so that Ctrl+Z can
-// bring the word back. Called on each change of the field (EN_UPDATE).
+// pasted, stays. Ctrl+Z then brings the word back, never the DEL; after a
+// selection was erased, it brings nothing back. Called on each change of
+// the field (EN_UPDATE).
 void TakeCtrlBackspace(HWND field);
 
 // Remembers the field's length once its text is set.

@@ -97,10 +97,13 @@ INT_PTR OnMove(HWND, UINT, WPARAM, LPARAM) {
     return 0;
 }
 
-// The balloon keeps the size it was given; at a new scale the dialog and the
-// field are redrawn anew, so it goes. The system then rescales the dialog.
+// The balloon keeps the scale it was made at, so it goes; a later refusal
+// makes it anew on the monitor where it shows. Then the default handling:
+// per-monitor v2 (Windows 10 1703 and later) rescales the dialog and its
+// fonts; Windows 8.1's per-monitor v1 rescales nothing, and the dialog
+// keeps the size and fonts it opened with.
 INT_PTR OnDpiChanged(HWND, UINT, WPARAM, LPARAM) {
-    HideReason();
+    DestroyReason();
     return 0;
 }
 

@@ -22,13 +22,15 @@ TOOLINFOW Tool(HWND dialog, wchar_t* text) {
     return tool;
 }
 
-// Makes the balloon, with its title and the error icon; nullptr when the
-// common controls cannot. It neither fades nor slides, so that it is there
-// at once and gone at once; it shows whichever window is active.
-HWND CreateBalloon(HWND dialog) {
+// Makes the balloon at, with its title and the error icon; nullptr when the
+// common controls cannot. A top-level window takes the scale of the monitor
+// where it is made, so it is made where it will show. It neither fades nor
+// slides, so that it is there at once and gone at once; it shows whichever
+// window is active.
+HWND CreateBalloon(HWND dialog, POINT at) {
     const DWORD style = WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_NOFADE | TTS_NOANIMATE | TTS_ALWAYSTIP;
-    HWND balloon =
-        CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, style, 0, 0, 0, 0, dialog, nullptr, nullptr, nullptr);
+    HWND balloon = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, style, at.x, at.y, 1, 1, dialog, nullptr, nullptr,
+                                   nullptr);
     if (!balloon) return nullptr;
     wchar_t none[] = L"";
     TOOLINFOW tool = Tool(dialog, none);
@@ -41,8 +43,7 @@ HWND CreateBalloon(HWND dialog) {
 }
 
 // The field's font, and its width as the limit at which a long reason
-// wraps, as they are now: a DPI change rescales the dialog's children, not
-// this owned pop-up.
+// wraps, as they are now.
 void FitToField(HWND field) {
     SendMessageW(g_balloon, WM_SETFONT, static_cast<WPARAM>(SendMessageW(field, WM_GETFONT, 0, 0)), FALSE);
     RECT r{};
@@ -74,7 +75,8 @@ void ReasonText(DWORD error, wchar_t* text, DWORD size) {
 }
 
 void ShowReason(HWND dialog, HWND field, DWORD error) {
-    if (!g_balloon) g_balloon = CreateBalloon(dialog);
+    const POINT at = BalloonCorner(field);
+    if (!g_balloon) g_balloon = CreateBalloon(dialog, at);
     if (!g_balloon) return;
     wchar_t reason[512];
     ReasonText(error, reason, sizeof reason / sizeof reason[0]);
@@ -83,7 +85,6 @@ void ShowReason(HWND dialog, HWND field, DWORD error) {
     FitToField(field);
     TOOLINFOW tool = Tool(dialog, reason);
     SendMessageW(g_balloon, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    const POINT at = BalloonCorner(field);
     SendMessageW(g_balloon, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
     SendMessageW(g_balloon, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }
@@ -92,4 +93,10 @@ void HideReason() {
     if (!g_balloon) return;
     TOOLINFOW tool = Tool(GetWindow(g_balloon, GW_OWNER), nullptr);
     SendMessageW(g_balloon, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void DestroyReason() {
+    if (!g_balloon) return;
+    DestroyWindow(g_balloon);
+    g_balloon = nullptr;
 }

@@ -14,3 +14,7 @@ void ReasonText(DWORD error, wchar_t* text, DWORD size);
 
 // Takes the balloon away, when it no longer applies.
 void HideReason();
+
+// Destroys the balloon, which keeps the scale it was made at; the next
+// reason makes it anew.
+void DestroyReason();

@@ -101,7 +101,8 @@ def japanese_code_page(run):
                               stdin=subprocess.DEVNULL, capture_output=True, text=True)
         check(made.returncode in (0, 1) and os.path.isdir(os.path.join(locales, "ja_JP.UTF-8")),
               f"localedef could not make ja_JP.UTF-8 (Debian's package locales): {made.stderr.strip()}")
-    return {"LANG": "ja_JP.UTF-8", "LOCPATH": locales}
+    # LC_ALL, which outranks any other locale variable the caller has set.
+    return {"LC_ALL": "ja_JP.UTF-8", "LOCPATH": locales}
 
 
 def case_yen_sign_refused_at_code_page_932(run):
@@ -127,3 +128,29 @@ def case_look_alike_current_directory_refused(run):
     run.start(tool_line(b"report.txt"), cwd=run.path("\uff44\uff41\uff54\uff41"), utf8=True, program=SYSTEM_CODE_PAGE)
     run.dialog()
     expect_look_alike_refused(run, before)
+
+
+# U+4E88 and U+8868 end in 0x5C, a backslash's byte, at code page 932.
+SCHEDULE = "\u4e88\u5b9a\u8868"
+
+
+def case_double_byte_name_split_between_characters(run):
+    """Without UTF-8, at code page 932: a name whose characters end in a
+    backslash's byte is shown whole and renamed to the typed name."""
+    run.env.update(japanese_code_page(run))
+    run.make(SCHEDULE + ".xlsx", b"s\n")
+    start_in_system_code_page(run, SCHEDULE + ".xlsx")
+    d = run.dialog()
+    expect_equal((d["prompt"].decode(), d["edit"].decode()), (f'Rename "{SCHEDULE}.xlsx" to:', SCHEDULE + ".xlsx"),
+                 "prompt and edit text")
+    rename_and_expect(run, "\u4f1a\u8b70.xlsx", {"\u4f1a\u8b70.xlsx": b"s\n"})
+
+
+def case_bare_name_in_a_double_byte_current_directory(run):
+    """Without UTF-8, at code page 932: a bare name in a current directory
+    whose last character ends in a backslash's byte is renamed there."""
+    run.env.update(japanese_code_page(run))
+    run.make(SCHEDULE + "/a.txt", b"a\n")
+    run.start(tool_line(b"a.txt"), cwd=run.path(SCHEDULE), utf8=True, program=SYSTEM_CODE_PAGE)
+    run.dialog()
+    rename_and_expect(run, "b.txt", {SCHEDULE + "/b.txt": b"a\n", SCHEDULE + "/": None})

@@ -26,7 +26,9 @@ bool SendKey(WORD key, bool up) {
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    // End, Home and the arrows are the extended keys, not the keypad's.
+    const bool extended = key >= VK_END && key <= VK_DOWN;
+    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
     return Send(input);
 }
 
@@ -145,6 +147,9 @@ WORD VirtualKey(const std::string& name) {
     if (name == "F4") return VK_F4;
     if (name == "alt") return VK_MENU;
     if (name == "ctrl") return VK_CONTROL;
+    if (name == "shift") return VK_SHIFT;
+    if (name == "Left") return VK_LEFT;
+    if (name == "End") return VK_END;
     if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
         return static_cast<WORD>(std::toupper(static_cast<unsigned char>(name[0])));
     return 0;
