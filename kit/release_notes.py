@@ -55,7 +55,8 @@ Until then, use Scoop or the zip.
 
 ## Tested
 
-This build passed the whole test suite on Windows Server 2022 and 2025, and under Wine on Debian 12 and 13, before it was published.
+This build passed the whole test suite on Windows Server 2022 and 2025, and under Wine on Debian 13, which built it, before it was published.
+Debian 12 passed the same suite on a build of its own.
 Pictures of its dialog on each Windows runner are in the artifacts `e2e-logs-windows-2022` and `e2e-logs-windows-2025` of {run}, under `pictures/`.
 GitHub keeps them for 90 days.
 """

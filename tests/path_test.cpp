@@ -54,8 +54,12 @@ TEST(PathTest, EndsInBackslashOnlyWhereACharacterIsOne) {
         std::string path;
         bool ends;
     } cases[] = {
-        {"C:\\", true}, {"C:\\work", false}, {"", false}, {"C:\\\x97\\\x92\xe8\x95\\", false},
-        {"C:\\\x97\\\x92\xe8\x95\\\\", true}, {"\x95", false},
+        {"C:\\", true},
+        {"C:\\work", false},
+        {"", false},
+        {"C:\\\x97\\\x92\xe8\x95\\", false},
+        {"C:\\\x97\\\x92\xe8\x95\\\\", true},
+        {"\x95", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

@@ -29,8 +29,8 @@ TOOLINFOW Tool(HWND dialog, wchar_t* text) {
 // window is active.
 HWND CreateBalloon(HWND dialog, POINT at) {
     const DWORD style = WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_NOFADE | TTS_NOANIMATE | TTS_ALWAYSTIP;
-    HWND balloon = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, style, at.x, at.y, 1, 1, dialog, nullptr, nullptr,
-                                   nullptr);
+    HWND balloon = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, style, at.x, at.y, 1, 1, dialog, nullptr,
+                                   nullptr, nullptr);
     if (!balloon) return nullptr;
     wchar_t none[] = L"";
     TOOLINFOW tool = Tool(dialog, none);

@@ -34,21 +34,22 @@ usage: e2e.py BUILD-DIR start        set the session up (Xvfb and the
                                      take down; prints a table, and adds it
                                      to a GitHub job's summary
 """
+import glob
+import importlib
 import os
 import platform
 import sys
 
 import backends
-import code_page_cases
-import dialog_cases
 import harness
-import hostile_cases
-import kit_cases
 import pictures
 
+# Every tests/e2e/*_cases.py, so that a new file's cases run without being
+# named here.
 CASES = {name[len("case_"):]: value
-         for module in (dialog_cases, hostile_cases, code_page_cases, kit_cases)
-         for name, value in vars(module).items() if name.startswith("case_")}
+         for path in sorted(glob.glob(os.path.join(harness.HERE, "*_cases.py")))
+         for name, value in vars(importlib.import_module(os.path.basename(path)[:-3])).items()
+         if name.startswith("case_")}
 
 
 PROGRAMS = (("unit_tests", os.path.join("tests", "logic_tests.exe")),
