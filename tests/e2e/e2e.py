@@ -49,9 +49,9 @@ import pictures
 # before files were found: under Wine 10 the balloon's click-through case
 # failed when it came after the code-page cases had run Wine in a Japanese
 # locale for the first time in the prefix.
-FIRST = ("dialog_cases", "hostile_cases")
-MODULES = sorted((os.path.basename(path)[:-3] for path in glob.glob(os.path.join(harness.HERE, "*_cases.py"))),
-                 key=lambda module: (module not in FIRST, FIRST.index(module) if module in FIRST else 0, module))
+FIRST = ["dialog_cases", "hostile_cases"]
+FOUND = sorted(os.path.basename(path)[:-3] for path in glob.glob(os.path.join(harness.HERE, "*_cases.py")))
+MODULES = [module for module in FIRST if module in FOUND] + [module for module in FOUND if module not in FIRST]
 CASES = {name[len("case_"):]: value for module in MODULES
          for name, value in vars(importlib.import_module(module)).items() if name.startswith("case_")}
 
